@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (or $VIALTO_BUILD_DIR), with extra CMake arguments passed on.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=${VIALTO_BUILD_DIR:-build}
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=${VIALTO_BUILD_TYPE:-RelWithDebInfo} "$@" >/dev/null
+cmake --build "$dir" -j"$(nproc)"

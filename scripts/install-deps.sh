@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need, only those missing.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config python3
+  libjpeg62-turbo-dev libturbojpeg0-dev libcurl4-openssl-dev libfreetype-dev libfontconfig-dev
+  fonts-dejavu-core libpng-dev libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
+  nginx-light python3-pyftpdlib clang libclang-rt-14-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

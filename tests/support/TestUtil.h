@@ -1,0 +1,31 @@
+// Small helpers shared by the tests: a temporary directory and whole-file I/O.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vialto::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A fresh directory under the system's temp dir, removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+Bytes ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const Bytes& bytes);
+// Deterministic pseudo-random bytes for test inputs.
+Bytes RandomBytes(std::size_t n, uint32_t seed);
+
+}  // namespace vialto::test
