@@ -3,6 +3,9 @@
 
 #include <new>
 
+CSerFileDecode::CSerFileDecode() = default;
+CSerFileDecode::~CSerFileDecode() = default;
+
 extern "C" {
 VIALTO_API CSerFileDecode* VIALTO_CALL Ser_CreateSerFileDecode(void) {
   return new (std::nothrow) CSerFileDecode;

@@ -1,8 +1,83 @@
-// CSerFileDecode: the sequence decoder behind the Ser_* handle.
+// CSerFileDecode: the sequence decoder behind the Ser_* handle. Chief header of seq/.
+//
+// The decoder stands on one current frame of a "ser" or "se1" file read through one Source.
+// Navigation.cpp moves it, FrameData.cpp hands out the current frame, SaveToLocal.cpp copies the
+// source. Positions are 64-bit inside, so sequences beyond 2 GiB are reachable.
 #pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/net/InternetSession.h"
+#include "seq/Source.h"
 #include "vialto/vialto.h"
+
+namespace vialto::seq {
+
+enum FileType : int32_t { kNoFile = -1, kSerFile = 0, kSe1File = 1 };
+enum SourceKind : int32_t { kLocal = 0, kHttp = 1, kFtp = 2 };
+
+inline constexpr int64_t kGreyFrameBytes = 0x36000;    // 768 x 288
+inline constexpr int64_t kColourFrameBytes = 0x6c000;  // 768 x 288 x 2, YUV 4:2:2 planar
+inline constexpr int kSerWidth = 768;
+inline constexpr int kSerHeight = 288;
+
+}  // namespace vialto::seq
 
 class CSerFileDecode {
  public:
-  virtual ~CSerFileDecode() = default;
+  CSerFileDecode();
+  virtual ~CSerFileDecode();
+  CSerFileDecode(const CSerFileDecode&) = delete;
+  CSerFileDecode& operator=(const CSerFileDecode&) = delete;
+
+  // --- open and close (SerFileDecode.cpp) -----------------------------------------------------
+  // Ser_SetSerFileName: 1 opened, 0 failed, -1 no recognised type.
+  int OpenByName(const char* name);
+  // Ser_SetSerFileFtp. Always 1.
+  int SetFtpSettings(const char* text1, const char* text2, const char* text3, int value);
+  // Releases the stream; type, frame number, position and buffers keep their values.
+  void CloseSource();
+  // Reads the 64 bytes at m_nCurFramePos into m_SubHeadBuf (zero-filled behind a short read) and
+  // copies them to copyTo when given. 64, or 0 on failure.
+  int ReadSubHead(void* copyTo);
+  // Reads n bytes at pos under the source-access rules: fails while no stream is held or m_bOpen
+  // is 0; a local file that cannot be opened clears m_bOpen. Bytes not delivered are zero.
+  // *got (when given) receives the count delivered. Throws InternetError for remote failures.
+  bool ReadSource(int64_t pos, void* buf, std::size_t n, std::size_t* got = nullptr);
+
+  bool HasFile() const { return m_nFileType == vialto::seq::kSerFile || m_nFileType == vialto::seq::kSe1File; }
+  bool IsSer() const { return m_nFileType == vialto::seq::kSerFile; }
+  bool IsSe1() const { return m_nFileType == vialto::seq::kSe1File; }
+  // "se1": dwHeadLen, the first frame's offset (little-endian u32 at m_HeadBuf + 64).
+  int64_t HeadLength() const;
+
+  // --- navigation (Navigation.cpp) -------------------------------------------------------------
+  int MoveFirst();
+  int MoveEnd();
+  int MoveRelative(int delta);
+  int MoveTo(int frameNo);
+  int StepFrame(int delta);
+  int LocateFrame(int target, int64_t* pos, int* frameNo);
+  // "ser": frame size S for the mode pair, 0 when no position is computed for it.
+  int64_t SerFrameStride() const;
+
+  // --- the data model --------------------------------------------------------------------------
+  int32_t m_nFileType = vialto::seq::kNoFile;
+  int32_t m_nSourceKind = vialto::seq::kLocal;
+  int32_t m_bOpen = 0;
+  int32_t m_nCurFrameNo = -1;
+  int64_t m_nCurFramePos = 0;
+  int64_t m_nFileLength = 0;
+  char m_szFileName[250] = {};
+  unsigned char m_HeadBuf[128] = {};
+  unsigned char m_SubHeadBuf[64] = {};
+  std::unique_ptr<vialto::seq::Source> m_pFile;
+  std::unique_ptr<vialto::platform::InternetSession> m_pSession;
+  char m_szFtpText1[64] = {};
+  char m_szFtpText2[32] = {};
+  char m_szFtpText3[32] = {};
+  int32_t m_nFtpValue = 0;
+  SerInfo m_SerInfo = {};
+  SubHeadInfo m_SubHeadInfo = {};
 };
