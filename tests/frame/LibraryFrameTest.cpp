@@ -101,6 +101,8 @@ std::string RunDialogOnTerminal(const std::string& answer, bool* exited) {
   for (int i = 0; i < 250 && !*exited; ++i) {
     readSome(20);
     *exited = waitpid(pid, &status, WNOHANG) == pid;
+    // The terminal reports end of file a moment before the child can be reaped.
+    if (!*exited) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   if (!*exited) {
     kill(pid, SIGKILL);
