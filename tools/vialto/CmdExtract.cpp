@@ -1,0 +1,167 @@
+// vialto extract: frames of a sequence as picture or data files.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "Args.h"
+#include "Commands.h"
+#include "ImageFiles.h"
+#include "Progress.h"
+#include "Sequence.h"
+
+namespace vialto::cli {
+namespace {
+
+constexpr char kHelp[] =
+    "usage: vialto extract SOURCE [--frame N | --range A:B | --all] [--as FORMAT] [-o DIR]\n"
+    "\n"
+    "Writes frames of the sequence to DIR (default: the current directory) as\n"
+    "DIR/NAME-NNNNNN.EXT, NAME being the source's file name without its extension.\n"
+    "\n"
+    "  --frame N     frame N only (frames count from 0)\n"
+    "  --range A:B   frames A to B, both included\n"
+    "  --all         every frame (the default)\n"
+    "  --as FORMAT   png (default): upright RGB picture\n"
+    "                jpeg: se1 frames as stored, ser frames encoded at quality 90\n"
+    "                ppm / pgm: binary netpbm colour / grey (a ser frame's stored grey plane)\n"
+    "                yuv: YUV 4:2:2 planar, Y then V then U planes\n"
+    "                raw: the frame data exactly as stored\n"
+    "  -o DIR        output directory, created when missing\n";
+
+enum class Output { kPng, kJpeg, kPpm, kPgm, kYuv, kRaw };
+
+Output ParseOutput(const std::string& name) {
+  if (name == "png") return Output::kPng;
+  if (name == "jpeg" || name == "jpg") return Output::kJpeg;
+  if (name == "ppm") return Output::kPpm;
+  if (name == "pgm") return Output::kPgm;
+  if (name == "yuv") return Output::kYuv;
+  if (name == "raw") return Output::kRaw;
+  throw UsageError("--as: unknown format '" + name + "' (jpeg, png, pgm, ppm, yuv or raw)");
+}
+
+const char* Extension(Output output) {
+  switch (output) {
+    case Output::kPng: return "png";
+    case Output::kJpeg: return "jpg";
+    case Output::kPpm: return "ppm";
+    case Output::kPgm: return "pgm";
+    case Output::kYuv: return "yuv";
+    case Output::kRaw: return "raw";
+  }
+  return "";
+}
+
+// The source's last path segment without query and extension ("road" for .../road.se1?x=1).
+std::string StemOf(const std::string& source) {
+  std::string name = source.substr(0, source.find_first_of("?#"));
+  while (!name.empty() && name.back() == '/') name.pop_back();
+  name = name.substr(name.find_last_of('/') + 1);
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name = name.substr(0, dot);
+  return name.empty() ? "frame" : name;
+}
+
+void WriteFrame(Sequence& seq, Output output, const std::string& path) {
+  switch (output) {
+    case Output::kRaw: WriteBytes(path, seq.StoredData()); return;
+    case Output::kJpeg: {
+      if (seq.IsSe1()) {
+        // The stored stream decodes upright in RGB order whatever the tag says.
+        const std::vector<uint8_t> stream = seq.StoredData();
+        if (IsJpeg(stream)) {
+          WriteBytes(path, stream);
+          return;
+        }
+      }
+      WriteImage(path, seq.UprightRgb(), ImageFormat::kJpeg, 90);
+      return;
+    }
+    case Output::kPng: WriteImage(path, seq.UprightRgb(), ImageFormat::kPng); return;
+    case Output::kPpm: WriteImage(path, seq.UprightRgb(), ImageFormat::kPpm); return;
+    case Output::kPgm: WriteImage(path, seq.Grey(), ImageFormat::kPgm); return;
+    case Output::kYuv: {
+      int width = 0, height = 0;
+      WriteBytes(path, seq.Yuv422(&width, &height));
+      return;
+    }
+  }
+}
+
+struct Selection {
+  int first = 0;
+  int last = -1;  // -1: up to the end
+};
+
+Selection ParseSelection(const Args& args) {
+  const int chosen = args.Has("--frame") + args.Has("--range") + args.Has("--all");
+  if (chosen > 1) throw UsageError("give only one of --frame, --range and --all");
+  if (const auto frame = args.Value("--frame")) {
+    const int n = ParseInt(*frame, "--frame");
+    if (n < 0) throw UsageError("--frame: frame numbers count from 0");
+    return {n, n};
+  }
+  if (const auto range = args.Value("--range")) {
+    const auto [first, last] = ParseRange(*range, "--range");
+    return {first, last};
+  }
+  return {};
+}
+
+}  // namespace
+
+int RunExtract(const Words& words) {
+  if (PrintHelpIfAsked(words, kHelp)) return 0;
+  const Args args(words, {{"--frame", "--range", "--as", "-o"}, {"--all"}});
+  if (args.Positionals().size() != 1) throw UsageError("expected exactly one SOURCE");
+  const Output output = ParseOutput(args.Value("--as").value_or("png"));
+  const Selection selection = ParseSelection(args);
+  const std::string dir = args.Value("-o").value_or(".");
+
+  Sequence seq(args.Positionals()[0]);
+  const int declared = seq.DeclaredFrameCount();
+  if (selection.last >= 0 && declared > 0 && selection.last >= declared) {
+    throw CommandError(seq.Source() + ": frame " + std::to_string(selection.last) +
+                       " out of range (frames 0.." + std::to_string(declared - 1) + ")");
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec) throw CommandError("cannot create " + dir + ": " + ec.message());
+
+  if (selection.first == 0 && selection.last < 0) {
+    if (!seq.First()) throw CommandError(seq.Source() + ": cannot read the first frame");
+  } else {
+    seq.GoTo(selection.first);
+  }
+  const int total = selection.last >= 0 ? selection.last - selection.first + 1 : declared;
+  const std::string stem = StemOf(seq.Source());
+  ProgressBar progress("extracting", total);
+  int written = 0;
+  std::string firstPath, lastPath;
+  while (true) {
+    char name[64];
+    std::snprintf(name, sizeof name, "-%06d.%s", seq.CurrentNumber(), Extension(output));
+    const std::string path = (std::filesystem::path(dir) / (stem + name)).string();
+    WriteFrame(seq, output, path);
+    if (written == 0) firstPath = path;
+    lastPath = path;
+    progress.Update(++written);
+    if (selection.last >= 0 && seq.CurrentNumber() >= selection.last) break;
+    if (!seq.Next()) {
+      if (selection.last >= 0) {
+        throw CommandError(seq.Source() + ": frame " + std::to_string(selection.last) +
+                           " out of range (the frames end at " +
+                           std::to_string(seq.CurrentNumber()) + ")");
+      }
+      break;
+    }
+  }
+  progress.Finish();
+  std::printf("extracted %d frame%s (%s) to %s: %s%s%s\n", written, written == 1 ? "" : "s",
+              Extension(output), dir.c_str(), std::filesystem::path(firstPath).filename().c_str(),
+              written > 1 ? " .. " : "",
+              written > 1 ? std::filesystem::path(lastPath).filename().c_str() : "");
+  return 0;
+}
+
+}  // namespace vialto::cli

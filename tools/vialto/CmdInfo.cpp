@@ -1,0 +1,145 @@
+// vialto info: what a sequence is and what its frames are.
+#include <cstdio>
+
+#include "Args.h"
+#include "Commands.h"
+#include "Json.h"
+#include "Sequence.h"
+#include "SequenceFields.h"
+
+namespace vialto::cli {
+namespace {
+
+constexpr char kHelp[] =
+    "usage: vialto info SOURCE [--frames] [--json]\n"
+    "\n"
+    "Shows the sequence's type (ser or se1), its length, frame count and colour modes, and the\n"
+    "decoded file information (the ser trailer or the se1 head).\n"
+    "\n"
+    "  --frames   also list every frame: number, position, data length, codec tag, size and\n"
+    "             colour status (1 colour, 0 grey)\n"
+    "  --json     print one JSON object instead of text\n"
+    "\n"
+    "SOURCE is a local path or an http://, https:// or ftp:// URL.\n";
+
+// Walks from the first frame; se1 files step along the sub-header chain, ser files by number.
+std::vector<FrameEntry> WalkFrames(Sequence& seq) {
+  std::vector<FrameEntry> frames;
+  if (!seq.First()) return frames;
+  do {
+    frames.push_back(seq.Current());
+  } while (seq.Next());
+  return frames;
+}
+
+const char* ColourWord(int status) { return status == 1 ? "colour" : status == 0 ? "grey" : "?"; }
+
+std::vector<NamedValue> Fields(const Sequence& seq) {
+  return seq.IsSe1() ? SerHeadInfoFields(seq.HeadInfo()) : SerInfoFields(seq.Info());
+}
+
+void PrintText(const Sequence& seq, const std::vector<FrameEntry>* frames) {
+  const SerInfo& info = seq.Info();
+  std::printf("source        %s\n", seq.Source().c_str());
+  std::printf("type          %s\n", seq.TypeName());
+  if (seq.FileLength() >= 0) {
+    std::printf("length        %lld bytes\n", static_cast<long long>(seq.FileLength()));
+  } else {
+    std::printf("length        (remote)\n");
+  }
+  std::printf("frames        %d\n", info.wFrameCount);
+  std::printf("colour modes  %d / %d\n", info.byColorMode, info.byColorMode2);
+  std::printf("info length   %d\n", seq.InfoLength());
+  std::printf("file information:\n");
+  int column = 0;
+  for (const NamedValue& f : Fields(seq)) {
+    char cell[64];
+    if (f.isText) {
+      std::snprintf(cell, sizeof cell, "%s \"%s\"", f.name.c_str(), f.text.c_str());
+    } else {
+      std::snprintf(cell, sizeof cell, "%s %lld", f.name.c_str(), static_cast<long long>(f.number));
+    }
+    std::printf("%s%-24s", column == 0 ? "  " : "", cell);
+    if (++column == 4) {
+      std::printf("\n");
+      column = 0;
+    }
+  }
+  if (column != 0) std::printf("\n");
+  if (!frames) return;
+  std::printf("%6s %10s %8s %5s %11s %s\n", "frame", "position", "length", "codec", "size",
+              "colour");
+  for (const FrameEntry& f : *frames) {
+    char size[24];
+    std::snprintf(size, sizeof size, "%dx%d", f.width, f.height);
+    std::printf("%6d %10d %8d %5s %11s %d %s\n", f.number, f.position, f.length, f.codec.c_str(),
+                size, f.colour, ColourWord(f.colour));
+  }
+}
+
+void PrintJson(const Sequence& seq, const std::vector<FrameEntry>* frames) {
+  const SerInfo& info = seq.Info();
+  JsonWriter json;
+  json.BeginObject().Field("source", seq.Source()).Field("type", seq.TypeName());
+  if (seq.FileLength() >= 0) {
+    json.Field("length", seq.FileLength());
+  } else {
+    json.NullField("length");
+  }
+  json.Field("frame_count", static_cast<int>(info.wFrameCount))
+      .Field("colour_mode", static_cast<int>(info.byColorMode))
+      .Field("colour_mode2", static_cast<int>(info.byColorMode2))
+      .Field("info_length", seq.InfoLength());
+  json.BeginObject("info");
+  for (const NamedValue& f : Fields(seq)) {
+    if (f.isText) {
+      json.Field(f.name, f.text);
+    } else {
+      json.Field(f.name, f.number);
+    }
+  }
+  json.EndObject();
+  if (frames) {
+    json.BeginArray("frames");
+    for (const FrameEntry& f : *frames) {
+      json.BeginObject()
+          .Field("number", f.number)
+          .Field("position", f.position)
+          .Field("length", f.length)
+          .Field("codec", f.codec)
+          .Field("width", f.width)
+          .Field("height", f.height)
+          .Field("colour", f.colour)
+          .EndObject();
+    }
+    json.EndArray();
+  }
+  json.EndObject();
+  std::printf("%s\n", json.Text().c_str());
+}
+
+}  // namespace
+
+int RunInfo(const Words& words) {
+  if (PrintHelpIfAsked(words, kHelp)) return 0;
+  const Args args(words, {{}, {"--frames", "--json"}});
+  if (args.Positionals().size() != 1) throw UsageError("expected exactly one SOURCE");
+  Sequence seq(args.Positionals()[0]);
+  std::vector<FrameEntry> frames;
+  const bool listFrames = args.Has("--frames");
+  if (listFrames) {
+    frames = WalkFrames(seq);
+    if (static_cast<int>(frames.size()) != seq.DeclaredFrameCount()) {
+      std::fprintf(stderr, "vialto info: %s declares %d frames, %zu found\n", seq.Source().c_str(),
+                   seq.DeclaredFrameCount(), frames.size());
+    }
+  }
+  if (args.Has("--json")) {
+    PrintJson(seq, listFrames ? &frames : nullptr);
+  } else {
+    PrintText(seq, listFrames ? &frames : nullptr);
+  }
+  return 0;
+}
+
+}  // namespace vialto::cli

@@ -1,0 +1,48 @@
+// vialto save: a local copy of a remote sequence.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "Args.h"
+#include "Commands.h"
+#include "Progress.h"
+#include "Sequence.h"
+
+namespace vialto::cli {
+namespace {
+
+constexpr char kHelp[] =
+    "usage: vialto save URL FILE\n"
+    "\n"
+    "Copies the remote sequence at URL (http://, https:// or ftp://) to the local FILE,\n"
+    "replacing it when it exists, then checks that the copy opens as a sequence.\n";
+
+}  // namespace
+
+int RunSave(const Words& words) {
+  if (PrintHelpIfAsked(words, kHelp)) return 0;
+  const Args args(words, {{}, {}});
+  if (args.Positionals().size() != 2) throw UsageError("expected URL and FILE");
+  const std::string& url = args.Positionals()[0];
+  const std::string& file = args.Positionals()[1];
+  if (!IsUrl(url)) {
+    throw UsageError(url + " is not an http(s) or ftp URL (copy local files with cp)");
+  }
+  Sequence seq(url);
+  int saved = 0;
+  {
+    Spinner spinner("saving " + url);
+    saved = Ser_SaveToLocal(seq.Handle(), file.c_str(), 0);
+  }
+  if (saved != 1) throw CommandError("cannot save " + url + " to " + file + ": the copy failed");
+  std::error_code ec;
+  const auto bytes = std::filesystem::file_size(file, ec);
+  if (ec) throw CommandError(file + ": " + ec.message());
+  // The copy must be the sequence itself, not a partial or an error page.
+  const Sequence copy(file);
+  std::printf("saved %s to %s: %llu bytes, %s, %d frames\n", url.c_str(), file.c_str(),
+              static_cast<unsigned long long>(bytes), copy.TypeName(), copy.DeclaredFrameCount());
+  return 0;
+}
+
+}  // namespace vialto::cli

@@ -1,0 +1,114 @@
+#include "Overlay.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "vialto/vialto.h"
+
+namespace vialto::cli {
+namespace {
+
+COLORREF ToColorRef(uint32_t rrggbb) {
+  return RGB((rrggbb >> 16) & 0xFF, (rrggbb >> 8) & 0xFF, rrggbb & 0xFF);
+}
+
+LOGFONTA MakeFont(const TextStyle& style) {
+  LOGFONTA font{};
+  font.lfHeight = -style.sizePx;
+  font.lfWeight = style.bold ? FW_BOLD : FW_NORMAL;
+  font.lfQuality = ANTIALIASED_QUALITY;
+  std::strncpy(font.lfFaceName, style.font.c_str(), sizeof font.lfFaceName - 1);
+  return font;
+}
+
+// Code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is unassigned).
+constexpr uint16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char CodePointToWindows1252(uint32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  for (int i = 0; i < 32; ++i) {
+    if (kHighControls[i] != 0 && kHighControls[i] == cp) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+}  // namespace
+
+std::string Utf8ToWindows1252(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2
+                                      : (lead >> 3) == 30 ? 3 : -1;
+    uint32_t cp = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+    bool valid = extra >= 0 && i + static_cast<size_t>(extra) < utf8.size();
+    for (int k = 1; valid && k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
+      valid = (next & 0xC0) == 0x80;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    if (!valid) {
+      out += '?';
+      ++i;
+      continue;
+    }
+    // Zero would end the library's string early.
+    out += cp == 0 ? '?' : CodePointToWindows1252(cp);
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return out;
+}
+
+void DrawText(Bitmap& bitmap, int x, int y, const std::string& utf8, const TextStyle& style) {
+  const std::string text = Utf8ToWindows1252(utf8);
+  const LOGFONTA font = MakeFont(style);
+  const COLORREF fore = ToColorRef(style.colour);
+  const COLORREF back = style.background ? ToColorRef(*style.background) : static_cast<COLORREF>(-1);
+  if (bitmap.width % 4 == 0) {
+    ImageWriteStringToImg(bitmap.pixels.data(), bitmap.width, bitmap.height, x, y, text.c_str(),
+                          &font, fore, back);
+    return;
+  }
+  // The text routine wants rows padded to four bytes, as in a bitmap; draw on a padded copy.
+  const int padded = (bitmap.width + 3) / 4 * 4;
+  const size_t row = static_cast<size_t>(bitmap.width) * 3;
+  const size_t paddedRow = static_cast<size_t>(padded) * 3;
+  std::vector<uint8_t> copy(paddedRow * bitmap.height, 0);
+  for (int r = 0; r < bitmap.height; ++r) {
+    std::copy_n(&bitmap.pixels[r * row], row, &copy[r * paddedRow]);
+  }
+  ImageWriteStringToImg(copy.data(), padded, bitmap.height, x, y, text.c_str(), &font, fore, back);
+  for (int r = 0; r < bitmap.height; ++r) {
+    std::copy_n(&copy[r * paddedRow], row, &bitmap.pixels[r * row]);
+  }
+}
+
+void DrawArrow(Bitmap& bitmap, int x, int y, int tile) {
+  constexpr int kTile = 64;  // the arrow picture's tiles are 64 x 64
+  if (bitmap.width < 1 || bitmap.height < 1) return;
+  // The arrow routine counts rows in storage order, bottom row first.
+  x = std::clamp(x, 0, bitmap.width);
+  const int storedRow = std::clamp(bitmap.height - 1 - y, 0, bitmap.height);
+  const int left = x > kTile ? x - kTile : x;
+  const int top = storedRow > kTile ? storedRow - kTile : storedRow;
+  if (left + kTile <= bitmap.width && top + kTile <= bitmap.height) {
+    PasteToImgX(bitmap.pixels.data(), bitmap.width, bitmap.height, x, storedRow, tile);
+    return;
+  }
+  // Near the right or top edge of a small picture the tile would stick out: paste onto a copy
+  // with room around it and keep the part that falls inside.
+  const int width = std::max(bitmap.width, left + kTile);
+  const int height = std::max(bitmap.height, top + kTile);
+  const size_t row = static_cast<size_t>(bitmap.width) * 3;
+  const size_t wideRow = static_cast<size_t>(width) * 3;
+  std::vector<uint8_t> copy(wideRow * height, 0);
+  for (int r = 0; r < bitmap.height; ++r) std::copy_n(&bitmap.pixels[r * row], row, &copy[r * wideRow]);
+  PasteToImgX(copy.data(), width, height, x, storedRow, tile);
+  for (int r = 0; r < bitmap.height; ++r) std::copy_n(&copy[r * wideRow], row, &bitmap.pixels[r * row]);
+}
+
+}  // namespace vialto::cli

@@ -1,0 +1,276 @@
+#include "Sequence.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "Args.h"
+
+namespace vialto::cli {
+namespace {
+
+constexpr int kSerWidth = 768;
+constexpr int kSerHeight = 288;
+constexpr size_t kMaxLibraryName = 249;  // the decoder keeps names in 250 characters
+constexpr int64_t kMinSequenceLength = 55;
+
+// Releases a frame-call buffer through the library.
+struct FrameBufferDeleter {
+  CSerFileDecode* decoder;
+  void operator()(unsigned char* buffer) const { Ser_DeleteFrameDataBuf(decoder, buffer); }
+};
+using FrameBuffer = std::unique_ptr<unsigned char, FrameBufferDeleter>;
+
+size_t SchemeLength(const std::string& source) {
+  for (const char* scheme : {"http://", "https://", "ftp://"}) {
+    const size_t n = std::strlen(scheme);
+    if (source.size() > n && strncasecmp(source.c_str(), scheme, n) == 0) return n;
+  }
+  return 0;
+}
+
+// The library takes a name starting with 'h' or 'f' for a URL and anything else for a path, so
+// URLs get a lower-case scheme and relative paths a leading "./".
+std::string LibraryName(const std::string& source) {
+  std::string name = source;
+  if (const size_t n = SchemeLength(source)) {
+    std::transform(name.begin(), name.begin() + static_cast<ptrdiff_t>(n), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  } else if (name[0] != '/') {
+    name = "./" + name;
+  }
+  if (name.size() > kMaxLibraryName) {
+    throw CommandError(source + ": name too long for the library (" + std::to_string(name.size()) +
+                       " characters, at most " + std::to_string(kMaxLibraryName) + ")");
+  }
+  return name;
+}
+
+// Checks a local path before the library sees it, so that each cause gets its own message.
+int64_t CheckLocalFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) throw CommandError(path + ": no such file");
+    throw CommandError(path + ": " + std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) throw CommandError(path + ": is a directory, not a sequence file");
+  if (::access(path.c_str(), R_OK) != 0) throw CommandError(path + ": permission denied");
+  if (st.st_size < kMinSequenceLength) {
+    throw CommandError(path + ": not a sequence file (" + std::to_string(st.st_size) +
+                       " bytes; a \"ser\" or \"se1\" file has at least 55)");
+  }
+  return st.st_size;
+}
+
+}  // namespace
+
+bool IsUrl(const std::string& source) { return SchemeLength(source) != 0; }
+
+Sequence::Sequence(const std::string& source) : source_(source) {
+  if (source.empty()) throw CommandError("empty source name");
+  if (!IsUrl(source)) fileLength_ = CheckLocalFile(source);
+  const std::string name = LibraryName(source);
+  decoder_ = Ser_CreateSerFileDecode();
+  if (!decoder_) throw CommandError("out of memory creating a decoder");
+  const int opened = Ser_SetSerFileName(decoder_, name.c_str());
+  if (opened == -1) {
+    Ser_FinishSerFileDecode(decoder_);
+    throw CommandError(source + ": not a sequence file (neither a \"ser\" nor an \"se1\" file)");
+  }
+  if (opened != 1) {
+    Ser_FinishSerFileDecode(decoder_);
+    throw CommandError(IsUrl(source)
+                           ? source + ": cannot open the URL (unreachable, not found, or too short"
+                                      " to be a sequence file)"
+                           : source + ": the library could not open it as a sequence file");
+  }
+  type_ = Ser_GetSerFileType(decoder_);
+  uint8_t raw[128] = {};
+  infoLength_ = Ser_GetSerFileInfo(decoder_, raw, sizeof raw);
+  const size_t shown = IsSe1() ? sizeof raw : 54;
+  infoBytes_.assign(raw, raw + shown);
+  if (IsSe1()) {
+    Ser_BufToSerHeadInfo(raw, &head_);
+    info_ = head_.info;
+  } else {
+    Ser_BufToSerInfo(raw, &info_);
+  }
+}
+
+Sequence::~Sequence() { Ser_FinishSerFileDecode(decoder_); }
+
+bool Sequence::First() {
+  if (!IsSe1() && info_.wFrameCount == 0) return false;
+  return Ser_MoveFirst(decoder_) == 1;
+}
+
+bool Sequence::Next() {
+  if (!IsSe1()) {
+    const int next = CurrentNumber() + 1;
+    if (next >= info_.wFrameCount) return false;
+    return Ser_MoveTo(decoder_, next) == 1;
+  }
+  // A chain whose length field does not move forward would step onto the same frame forever.
+  const int before = Ser_GetCurrentFramePos(decoder_);
+  if (Ser_MoveCurrentFrameNo(decoder_, +1) != 1) return false;
+  const int after = Ser_GetCurrentFramePos(decoder_);
+  if (after <= before) {
+    Ser_MoveCurrentFrameNo(decoder_, -1);
+    return false;
+  }
+  return true;
+}
+
+void Sequence::GoTo(int frameNo) {
+  const int count = info_.wFrameCount;
+  if (frameNo < 0 || (count > 0 && frameNo >= count) || (!IsSe1() && count == 0)) {
+    throw CommandError(source_ + ": frame " + std::to_string(frameNo) + " out of range (" +
+                       (count > 0 ? "frames 0.." + std::to_string(count - 1)
+                                  : std::string("no frames")) +
+                       ")");
+  }
+  if (!IsSe1()) {
+    if (Ser_MoveTo(decoder_, frameNo) != 1) {
+      throw CommandError(source_ + ": cannot move to frame " + std::to_string(frameNo));
+    }
+    return;
+  }
+  // The frame search may settle on a neighbour (remote sources); walking the chain is exact.
+  if (Ser_MoveTo(decoder_, frameNo) == 1 && CurrentNumber() == frameNo &&
+      CurrentSubHead().nFrameNo == frameNo) {
+    return;
+  }
+  if (!First()) throw CommandError(source_ + ": cannot read the first frame");
+  while (CurrentNumber() < frameNo) {
+    if (!Next()) {
+      throw CommandError(source_ + ": frame " + std::to_string(frameNo) +
+                         " out of range (the frames end at " + std::to_string(CurrentNumber()) +
+                         ")");
+    }
+  }
+}
+
+int Sequence::CurrentNumber() const { return Ser_GetCurrentFrameNo(decoder_); }
+
+SubHeadInfo Sequence::CurrentSubHead() {
+  uint8_t raw[64] = {};
+  Ser_GetCurrentSubHeadInfo(decoder_, raw);
+  SubHeadInfo sub{};
+  Ser_BufToSubHeadInfo(raw, &sub);
+  return sub;
+}
+
+FrameEntry Sequence::Current() {
+  FrameEntry entry;
+  entry.number = CurrentNumber();
+  entry.position = Ser_GetCurrentFramePos(decoder_);
+  entry.length = Ser_GetCurrentFrameDataLength(decoder_);
+  entry.colour = Ser_GetColorStatus(decoder_);
+  if (IsSe1()) {
+    const SubHeadInfo sub = CurrentSubHead();
+    for (int i = 0; i < 3; ++i) {
+      const unsigned char c = static_cast<unsigned char>(sub.chCodec[i]);
+      entry.codec += std::isprint(c) ? static_cast<char>(c) : '?';
+    }
+    entry.width = sub.wWidth;
+    entry.height = sub.wHeight;
+  } else {
+    entry.codec = "raw";
+    entry.width = kSerWidth;
+    entry.height = kSerHeight;
+  }
+  return entry;
+}
+
+std::string Sequence::FrameLabel() const {
+  return source_ + ": frame " + std::to_string(CurrentNumber());
+}
+
+bool Sequence::CodecIs(const char* tag) { return strncasecmp(CurrentSubHead().chCodec, tag, 3) == 0; }
+
+void Sequence::RequireDecodableCodec() {
+  if (IsSe1() && !CodecIs("JPE") && !CodecIs("JPG")) {
+    throw CommandError(FrameLabel() + ": codec tag \"" + Current().codec +
+                       "\" is neither JPE nor JPG; only --as raw can extract it");
+  }
+}
+
+std::vector<uint8_t> Sequence::StoredData() {
+  int w = 0, h = 0, aux = 0;
+  const int length = Ser_GetCurrentFrameDataLength(decoder_);
+  FrameBuffer data(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 0), {decoder_});
+  if (!data || length < 1) throw CommandError(FrameLabel() + ": cannot read the frame data");
+  return std::vector<uint8_t>(data.get(), data.get() + length);
+}
+
+std::vector<uint8_t> Sequence::StoredJpeg() {
+  if (!IsSe1() || (!CodecIs("JPE") && !CodecIs("JPG"))) return {};
+  std::vector<uint8_t> stream = StoredData();
+  return stream;
+}
+
+Picture Sequence::UprightRgb() {
+  RequireDecodableCodec();
+  int w = 0, h = 0, aux = 0;
+  if (!IsSe1() && Ser_GetColorStatus(decoder_) == 1) {
+    // The fixed-point converter leaves the last pixels of a frame alone; this one converts all.
+    const std::vector<uint8_t> yuv = Yuv422(&w, &h);
+    Picture picture = Picture::Rgb(w, h);
+    YUV422PlaneToRGB_FLOAT(yuv.data(), picture.pixels.data(), w, h);
+    return picture;
+  }
+  FrameBuffer rgb(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 3), {decoder_});
+  if (!rgb || w < 1 || h < 1) throw CommandError(FrameLabel() + ": the library could not decode it");
+  Picture picture = Picture::Rgb(w, h);
+  std::copy_n(rgb.get(), picture.pixels.size(), picture.pixels.begin());
+  // "JPE" frames come out in bitmap order: turn them back.
+  if (IsSe1() && CodecIs("JPE")) SwapAndFlip(picture.pixels.data(), w, h);
+  return picture;
+}
+
+Picture Sequence::Grey() {
+  if (IsSe1()) return ToGrey(UprightRgb());
+  // A "ser" frame's first 768 x 288 bytes are its grey picture or its luminance plane.
+  int w = 0, h = 0, aux = 0;
+  FrameBuffer grey(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 1), {decoder_});
+  if (!grey || w < 1 || h < 1) throw CommandError(FrameLabel() + ": cannot read the frame data");
+  Picture picture{w, h, 1, std::vector<uint8_t>(grey.get(), grey.get() + w * h)};
+  return picture;
+}
+
+std::vector<uint8_t> Sequence::Yuv422(int* width, int* height) {
+  if (IsSe1()) {
+    const Picture rgb = UprightRgb();
+    std::vector<uint8_t> yuv(static_cast<size_t>(rgb.width) * rgb.height * 2);
+    RGBToYUV422Plane(rgb.pixels.data(), yuv.data(), rgb.width, rgb.height);
+    *width = rgb.width;
+    *height = rgb.height;
+    return yuv;
+  }
+  int aux = 0;
+  FrameBuffer yuv(Ser_GetCurrentFrameDataBuf(decoder_, width, height, &aux, 2), {decoder_});
+  if (!yuv || *width < 1 || *height < 1) {
+    throw CommandError(FrameLabel() + ": cannot read the frame data");
+  }
+  return std::vector<uint8_t>(yuv.get(), yuv.get() + static_cast<size_t>(*width) * *height * 2);
+}
+
+Bitmap Sequence::ForDrawing() {
+  RequireDecodableCodec();
+  if (IsSe1() && CodecIs("JPE")) {
+    // Already in bitmap order as the library hands it out.
+    int w = 0, h = 0, aux = 0;
+    FrameBuffer bgr(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 3), {decoder_});
+    if (!bgr || w < 1 || h < 1) throw CommandError(FrameLabel() + ": the library could not decode it");
+    return Bitmap{w, h, std::vector<uint8_t>(bgr.get(), bgr.get() + static_cast<size_t>(w) * h * 3)};
+  }
+  return ToBitmap(UprightRgb());
+}
+
+}  // namespace vialto::cli
