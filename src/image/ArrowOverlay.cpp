@@ -13,7 +13,7 @@ namespace {
 constexpr int kTileCount = 8;
 constexpr std::size_t kFileHeaderBytes = 14;
 constexpr std::size_t kInfoHeaderBytes = 40;
-constexpr long kOffBitsOffset = 10;  // bfOffBits within the file header
+constexpr std::size_t kOffBitsOffset = 10;  // bfOffBits within the file header
 constexpr char kOverrideFileName[] = "vialtox.res";
 
 int32_t ReadInt32(const unsigned char* p) {
@@ -39,6 +39,8 @@ CArrowOverlay::CArrowOverlay() { LoadPicture(); }
 CArrowOverlay::~CArrowOverlay() { vialto::platform::FreeBytes(m_pPixels); }
 
 int CArrowOverlay::LoadPicture() {
+  vialto::platform::FreeBytes(m_pPixels);  // a second load replaces the first
+  m_pPixels = nullptr;
   m_nWidth = 0;
   m_nHeight = 0;
   if (!CopyBuiltInPicture()) return 1;  // no picture: pastes draw nothing

@@ -1,4 +1,4 @@
-// The plate recognition entry's results: pseudo-random values of the documented form, drawn from
+// The plate recognition entry's results: pseudo-random text, rectangle and confidence, drawn from
 // the per-thread generator after seeding it.
 #pragma once
 #include <cstdint>

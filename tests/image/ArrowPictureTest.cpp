@@ -98,7 +98,7 @@ TEST(ArrowPicture, ArrowsLieWhereTheTileTableSays) {
   }
 }
 
-TEST(ArrowPicture, ShaftsHaveTheDocumentedThickness) {
+TEST(ArrowPicture, ShaftsAreSixToSevenPixelsAlongARow) {
   // Diagonal shafts: 6 to 7 pixels along a row, counting pixels at least half covered.
   for (int tile = 0; tile < 4; ++tile) {
     for (int r : {28, 32, 36}) {

@@ -143,7 +143,7 @@ TEST(Plate, HugeAndNegativeSizesDoNotOverflow) {
   }
 }
 
-TEST(Plate, ResultsAreStoredInTheDocumentedOrder) {
+TEST(Plate, ResultsAreStoredTextFirstConfidenceLast) {
   // With every integer result aimed at one place, the last one stored (confidence) remains.
   for (uint32_t seed : {0u, 99u}) {
     int shared = -1;

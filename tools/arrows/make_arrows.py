@@ -10,11 +10,14 @@ Coordinates are (column, stored row) within a tile; a pixel (c, r) covers [c, c+
 Each arrow is one polygon; a pixel's colour is the arrow colour scaled by the exact area of the
 polygon inside the pixel, which gives soft edges over black.
 
-Usage: make_arrows.py [--out res/arrows.bmp] [--png preview.png --scale 4]
+Usage: make_arrows.py [--out FILE] [--png preview.png --scale 4]
+(--out defaults to res/arrows.bmp of this source tree). It refuses to write a picture that
+misses the tile table.
 Python 3 standard library only.
 """
 import argparse
 import math
+import os
 import struct
 import sys
 import zlib
@@ -236,7 +239,9 @@ def png_preview(pixels, scale):
 
 def main():
     parser = argparse.ArgumentParser(description="Draws the built-in arrow picture.")
-    parser.add_argument("--out", default="res/arrows.bmp")
+    default_out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res",
+                               "arrows.bmp")
+    parser.add_argument("--out", default=os.path.normpath(default_out))
     parser.add_argument("--png", help="also write a scaled preview PNG here")
     parser.add_argument("--scale", type=int, default=4)
     args = parser.parse_args()
