@@ -72,8 +72,9 @@ std::set<std::string> NamesInExportsMap() {
     if (first == std::string::npos || line.back() != ';') continue;
     std::string name = line.substr(first, line.size() - 1 - first);
     if (name.size() > 2 && name.front() == '"' && name.back() == '"')
-      name = name.substr(1, name.size() - 2);
-    if (name.find_first_of(" {}:") == std::string::npos && !name.empty()) names.insert(name);
+      names.insert(name.substr(1, name.size() - 2));  // a C++ name
+    else if (!name.empty() && name.find_first_of(" {}:") == std::string::npos)
+      names.insert(name);
   }
   return names;
 }
