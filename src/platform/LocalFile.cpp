@@ -10,18 +10,9 @@
 namespace vialto::platform {
 namespace {
 
-// Read-only, and non-blocking so that a pipe put in the file's place cannot stall the open; the
-// regular-file check then refuses it.
-int OpenRegularFile(const std::string& path, int64_t* length) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  if (length) *length = st.st_size;
-  return fd;
+// Read-only, and non-blocking so that a pipe put in the file's place cannot stall the open.
+int OpenForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
 
 // Reads until n bytes arrived, the file ended, or an error other than an interruption.
@@ -44,18 +35,22 @@ bool ReadFully(int fd, int64_t pos, unsigned char* buf, std::size_t n, std::size
 }  // namespace
 
 std::unique_ptr<LocalSource> LocalSource::Open(const std::string& path) {
-  int64_t length = 0;
-  const int fd = OpenRegularFile(path, &length);
+  const int fd = OpenForReading(path);
   if (fd < 0) return nullptr;
+  struct stat st;
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
   ::close(fd);
-  return std::unique_ptr<LocalSource>(new (std::nothrow) LocalSource(path, length));
+  if (!regular) return nullptr;
+  return std::unique_ptr<LocalSource>(new (std::nothrow) LocalSource(path, st.st_size));
 }
 
 bool LocalSource::ReadAt(int64_t pos, void* buf, std::size_t n, std::size_t* got) {
   std::size_t count = 0;
   if (got) *got = 0;
   if (pos < 0) return false;
-  const int fd = OpenRegularFile(path_, nullptr);
+  // No fstat here: pread itself fails on a directory or a pipe put in the file's place, and
+  // every read saves a system call.
+  const int fd = OpenForReading(path_);
   if (fd < 0) return false;
   const bool ok = ReadFully(fd, pos, static_cast<unsigned char*>(buf), n, &count);
   ::close(fd);

@@ -18,8 +18,8 @@ class LocalSource final : public ByteSource {
 
   int64_t Length() const override { return length_; }
   // Opens the file, preads up to n bytes at pos and closes it. A read that ends at the end of
-  // the file succeeds with the shorter count. False when the file cannot be opened any more, is
-  // no longer a regular file, pos is negative, or the read fails.
+  // the file succeeds with the shorter count. False when the file cannot be opened any more, pos
+  // is negative, or the read fails (as it does on a directory or pipe put in the file's place).
   bool ReadAt(int64_t pos, void* buf, std::size_t n, std::size_t* got) override;
 
   const std::string& path() const { return path_; }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -293,6 +294,10 @@ TEST(LocalSource, RefusesDirectoriesAndReadsWithPread) {
   EXPECT_FALSE(source->ReadAt(-4, buf, 4, &got));
   fs::remove(dir.File("f"));
   EXPECT_FALSE(source->ReadAt(0, buf, 4, &got));
+  // A pipe in the file's place neither blocks nor reads.
+  ASSERT_EQ(::mkfifo(dir.File("f").c_str(), 0600), 0);
+  EXPECT_FALSE(source->ReadAt(0, buf, 4, &got));
+  EXPECT_EQ(vialto::platform::LocalSource::Open(dir.File("f")), nullptr);
 }
 
 }  // namespace
