@@ -113,7 +113,9 @@ int CSerFileDecode::StepFrame(int delta) {
   // A forward step must advance, or a chain with a zero length would never reach its end; and no
   // position in front of the file is ever read.
   if ((delta == 1 && m_SubHeadInfo.nFrameLen <= 0) || next < 0) return 0;
-  m_nCurFrameNo = m_nCurFrameNo + delta < 0 ? 0 : m_nCurFrameNo + delta;
+  // Counted, not read from the sub-header; a searched-for number may already stand at INT_MAX.
+  const int64_t counted = static_cast<int64_t>(m_nCurFrameNo) + delta;
+  m_nCurFrameNo = counted < 0 ? 0 : counted > INT_MAX ? INT_MAX : static_cast<int32_t>(counted);
   m_nCurFramePos = next;
   if (!ReadSubHead(nullptr) || !SubHeadHasMarker()) {
     RestorePosition(saved);

@@ -1,6 +1,7 @@
 // Shared by the decoder tests: an owned decoder handle, a snapshot of its whole state, and byte
 // sources that stand in for remote streams.
 #pragma once
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "platform/LocalFile.h"
 #include "seq/DecoderFixture.h"
@@ -451,6 +453,24 @@ TEST(Se1Search, HttpSourcesSettleOnTheFirstWindowWithAMarker) {
   const DecoderState before(d.obj());
   EXPECT_EQ(Ser_MoveTo(d.handle(), 20), 0);
   EXPECT_TRUE(DecoderState(d.obj()) == before);
+}
+
+TEST(Se1Search, HttpSearchMayLandOnAnyNumberAndStepsStillCount) {
+  TempDir dir;
+  Se1Sample sample;
+  sample.AddFrames(20);
+  for (int i = 0; i < 20; ++i) sample.Frame(i).frameNo = INT_MAX - 19 + i;
+  sample.Write(dir.File("a.se1"));
+  Decoder d;
+  ASSERT_EQ(d.Open(dir.File("a.se1")), 1);
+  ServeRemotely(d.obj(), sample.Build(), seq::kHttp);
+  ASSERT_EQ(Ser_MoveTo(d.handle(), 18), 1);
+  const int landed = d.FrameNo();
+  EXPECT_GE(landed, INT_MAX - 19);
+  while (Ser_MoveCurrentFrameNo(d.handle(), 1)) {
+  }
+  EXPECT_EQ(d.Pos(), sample.Positions()[19]);
+  EXPECT_EQ(d.FrameNo(), INT_MAX);  // counted up and held at the top
 }
 
 TEST(Se1Search, StrayMarkersInPictureDataAreTakenAtTheirWord) {
