@@ -218,9 +218,11 @@ TEST(SourceAccess, ReadSourceZeroFillsAndRefusesNegativePositions) {
   EXPECT_EQ(buf[0], 0xEE);
   EXPECT_EQ(d.obj().m_bOpen, 1);
   // A sub-header read past the end comes back as zeros.
+  unsigned char sub[64];
+  std::memset(sub, 0xEE, sizeof sub);
   d.obj().m_nCurFramePos = 1 << 20;
-  EXPECT_EQ(d.obj().ReadSubHead(buf), 64);
-  EXPECT_EQ(Bytes(buf, buf + 32), Bytes(32, 0));
+  EXPECT_EQ(d.obj().ReadSubHead(sub), 64);
+  EXPECT_EQ(Bytes(sub, sub + 64), Bytes(64, 0));
 }
 
 TEST(SourceAccess, FileDeletedOrReplacedByADirectoryClosesTheDecoder) {
