@@ -1,5 +1,6 @@
 #include "platform/text/FontInstance.h"
 
+#include FT_OUTLINE_H
 #include FT_SIZES_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
@@ -130,7 +131,9 @@ bool FontInstance::ChooseSize() {
   int64_t em = 0;
   if (height > 0) {
     cell = std::min(height, kMaxCellPixels);
-    em = ClampPixels(std::llround(double(cell) * unitsPerEm / cellUnits), kMaxEmPixels);
+    // Rounded down: whole-pixel ems (hinted faces force them) must not outgrow the cell.
+    const double exactEm = double(cell) * unitsPerEm / cellUnits;
+    em = ClampPixels(static_cast<int64_t>(std::floor(exactEm + 1e-9)), kMaxEmPixels);
     if (em == kMaxEmPixels) cell = 0;  // too tall: sized by the em limit instead
   } else {
     em = ClampPixels(-height, kMaxEmPixels);
@@ -236,6 +239,40 @@ void FontInstance::RenderLoaded(GlyphImage& glyph) {
   CopyCoverage(bitmap, glyph);
 }
 
+PixelBox FontInstance::LoadedBox() const {
+  FT_BBox box;
+  FT_Outline_Get_CBox(&face_->Get()->glyph->outline, &box);
+  const auto floorPixel = [](FT_Pos v) { return int64_t(v >> 6); };  // arithmetic shift floors
+  const auto ceilPixel = [](FT_Pos v) { return int64_t((v + 63) >> 6); };
+  return {floorPixel(box.xMin), -ceilPixel(box.yMax), ceilPixel(box.xMax), -floorPixel(box.yMin)};
+}
+
+// Renders only part (whole pixels about the glyph origin, y down) of the loaded outline, so
+// that a huge glyph costs what shows of it.
+void FontInstance::RenderLoadedPart(GlyphImage& glyph, const PixelBox& part) {
+  glyph.rendered = true;
+  if (part.Empty()) return;
+  const FT_GlyphSlot slot = face_->Get()->glyph;
+  const auto width = static_cast<unsigned>(part.right - part.left);
+  const auto rows = static_cast<unsigned>(part.bottom - part.top);
+  FT_Bitmap target{};
+  target.width = width;
+  target.rows = rows;
+  target.pitch = static_cast<int>(request_.antialiased ? width : (width + 7) / 8);
+  target.pixel_mode = request_.antialiased ? FT_PIXEL_MODE_GRAY : FT_PIXEL_MODE_MONO;
+  target.num_grays = request_.antialiased ? 256 : 2;
+  std::vector<uint8_t> buffer(std::size_t(target.pitch) * rows, 0);
+  target.buffer = buffer.data();
+  // The target's bottom-left corner sits at the outline's origin, y up.
+  FT_Outline_Translate(&slot->outline, -part.left * 64, part.bottom * 64);
+  if (FT_Outline_Get_Bitmap(slot->library, &slot->outline, &target) != 0) return;
+  glyph.width = static_cast<int>(width);
+  glyph.rows = static_cast<int>(rows);
+  glyph.left = static_cast<int>(part.left);
+  glyph.top = static_cast<int>(part.top);
+  CopyCoverage(target, glyph);
+}
+
 void FontInstance::TrimCache(std::size_t incomingBytes) {
   if (glyphs_.size() < kMaxCachedGlyphs && cachedBytes_ + incomingBytes <= kCacheBudgetBytes) return;
   glyphs_.clear();
@@ -250,17 +287,28 @@ int FontInstance::Advance(char32_t code) {
   return glyphs_.emplace(code, std::move(glyph)).first->second.advance;
 }
 
-const GlyphImage& FontInstance::Render(char32_t code) {
+const GlyphImage& FontInstance::Render(char32_t code, const PixelBox& visible) {
   if (const auto found = glyphs_.find(code); found != glyphs_.end() && found->second.rendered)
     return found->second;
   GlyphImage glyph;
-  if (LoadGlyph(code, glyph)) RenderLoaded(glyph);
-  glyph.rendered = true;  // a glyph that failed stays empty rather than being retried
-  const std::size_t bytes = glyph.coverage.size();
-  if (bytes > kMaxCachedGlyphBytes) {
-    oversized_ = std::move(glyph);
-    return oversized_;
+  if (!LoadGlyph(code, glyph)) {
+    glyph.rendered = true;  // a glyph that failed stays empty rather than being retried
+    return Keep(code, std::move(glyph));
   }
+  const PixelBox box = LoadedBox();
+  if (box.Area() <= int64_t(kMaxCachedGlyphBytes)) {
+    RenderLoaded(glyph);
+    return Keep(code, std::move(glyph));
+  }
+  const PixelBox part{std::max(box.left, visible.left), std::max(box.top, visible.top),
+                      std::min(box.right, visible.right), std::min(box.bottom, visible.bottom)};
+  RenderLoadedPart(glyph, part);
+  oversized_ = std::move(glyph);
+  return oversized_;
+}
+
+const GlyphImage& FontInstance::Keep(char32_t code, GlyphImage glyph) {
+  const std::size_t bytes = glyph.coverage.size();
   TrimCache(bytes);
   GlyphImage& slot = glyphs_[code];
   cachedBytes_ = cachedBytes_ - slot.coverage.size() + bytes;

@@ -42,6 +42,16 @@ struct GlyphImage {
   std::vector<uint8_t> coverage;
 };
 
+// A box of whole pixels relative to a glyph origin, y down; right and bottom are exclusive.
+struct PixelBox {
+  int64_t left = 0;
+  int64_t top = 0;
+  int64_t right = 0;
+  int64_t bottom = 0;
+  bool Empty() const { return right <= left || bottom <= top; }
+  int64_t Area() const { return Empty() ? 0 : (right - left) * (bottom - top); }
+};
+
 // A rectangle along the line: x from 0 to the line's advance, y measured down from the top of
 // the cell.
 struct LineBand {
@@ -73,8 +83,9 @@ class FontInstance {
   double InkRadius() const { return inkRadius_; }
 
   int Advance(char32_t code);
-  // The glyph with its coverage; valid until the next call on this instance.
-  const GlyphImage& Render(char32_t code);
+  // The glyph with its coverage; valid until the next call on this instance. Of a glyph too
+  // large to cache only the part inside visible is rendered.
+  const GlyphImage& Render(char32_t code, const PixelBox& visible);
 
  private:
   FontInstance(std::shared_ptr<FaceHandle> face, FT_Size size, const FontRequest& request,
@@ -83,7 +94,10 @@ class FontInstance {
   void ChooseTransform();
   void ChooseDecorations();
   bool LoadGlyph(char32_t code, GlyphImage& glyph);
+  PixelBox LoadedBox() const;
   void RenderLoaded(GlyphImage& glyph);
+  void RenderLoadedPart(GlyphImage& glyph, const PixelBox& part);
+  const GlyphImage& Keep(char32_t code, GlyphImage glyph);
   void TrimCache(std::size_t incomingBytes);
 
   std::shared_ptr<FaceHandle> face_;

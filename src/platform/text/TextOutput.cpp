@@ -73,7 +73,8 @@ void DrawGlyphs(TextSurface& surface, const LineFrame& frame, FontInstance& font
       pen += font.Advance(code);
       continue;
     }
-    const GlyphImage& glyph = font.Render(code);
+    const PixelBox visible{-x, -y, surface.Width() - x, surface.Height() - y};
+    const GlyphImage& glyph = font.Render(code, visible);
     BlendGlyph(surface, glyph, x, y);
     pen += glyph.advance;
   }
