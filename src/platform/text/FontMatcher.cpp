@@ -11,17 +11,21 @@ namespace {
 
 constexpr int kNormalWeight = 400;
 
-// Loaded once per process and never changed afterwards; fontconfig queries on one configuration
-// are safe from several threads.
-FcConfig* FontConfiguration() {
-  static FcConfig* const config = FcInitLoadConfigAndFonts();
-  return config;
-}
-
 struct PatternDeleter {
   void operator()(FcPattern* pattern) const { FcPatternDestroy(pattern); }
 };
 using PatternPtr = std::unique_ptr<FcPattern, PatternDeleter>;
+
+struct ConfigDeleter {
+  void operator()(FcConfig* config) const { FcConfigDestroy(config); }
+};
+
+// Loaded on first use and never changed afterwards (fontconfig queries on one configuration are
+// safe from several threads); released when the library unloads.
+FcConfig* FontConfiguration() {
+  static const std::unique_ptr<FcConfig, ConfigDeleter> config(FcInitLoadConfigAndFonts());
+  return config.get();
+}
 
 PatternPtr PatternFor(const FontRequest& request) {
   PatternPtr pattern(FcPatternCreate());
