@@ -1,5 +1,7 @@
 #include "image/JpegCodec.h"
 
+#include <jerror.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstring>
@@ -8,8 +10,6 @@
 #include "platform/Alloc.h"
 #include "platform/Notice.h"
 #include "vialto/vialto.h"
-
-#include <jerror.h>
 
 namespace vialto::image {
 namespace {

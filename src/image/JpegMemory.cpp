@@ -1,10 +1,10 @@
 #include "image/JpegMemory.h"
 
+#include <jerror.h>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
-
-#include <jerror.h>
 
 namespace vialto::image {
 namespace {
@@ -35,9 +35,8 @@ bool AppendToOutput(MemoryDestination* dest, std::size_t count) {
 
 void InitDestination(j_compress_ptr cinfo) {
   MemoryDestination* const dest = DestinationOf(cinfo);
-  dest->working = static_cast<unsigned char*>(
-      (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                 kJpegChunkBytes));
+  dest->working = static_cast<unsigned char*>((*cinfo->mem->alloc_small)(
+      reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE, kJpegChunkBytes));
   dest->pub.next_output_byte = dest->working;
   dest->pub.free_in_buffer = kJpegChunkBytes;
   dest->bytesWritten = 0;
@@ -64,12 +63,14 @@ struct MemorySource {
   jpeg_source_mgr pub;
   const unsigned char* data;
   int32_t length;
-  int32_t position;  // bytes already copied out
+  int32_t position;       // bytes already copied out
   unsigned char* buffer;  // kJpegChunkBytes from JPOOL_PERMANENT
   boolean startOfFile;    // true until the first successful refill
 };
 
-MemorySource* SourceOf(j_decompress_ptr cinfo) { return reinterpret_cast<MemorySource*>(cinfo->src); }
+MemorySource* SourceOf(j_decompress_ptr cinfo) {
+  return reinterpret_cast<MemorySource*>(cinfo->src);
+}
 
 void InitSource(j_decompress_ptr cinfo) {
   MemorySource* const src = SourceOf(cinfo);
@@ -81,7 +82,8 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
   MemorySource* const src = SourceOf(cinfo);
   std::size_t count;
   if (src->position < src->length) {
-    count = std::min<std::size_t>(kJpegChunkBytes, static_cast<std::size_t>(src->length - src->position));
+    count = std::min<std::size_t>(kJpegChunkBytes,
+                                  static_cast<std::size_t>(src->length - src->position));
     std::memcpy(src->buffer, src->data + src->position, count);
     src->position += static_cast<int32_t>(count);
   } else {
@@ -123,11 +125,13 @@ void InstallMemoryDestination(j_compress_ptr cinfo, unsigned char* buffer, std::
   dest->output = buffer;
   dest->bytesWritten = 0;
   dest->working = nullptr;
-  dest->capacity = static_cast<uint32_t>(
-      std::min<std::size_t>(capacity, std::numeric_limits<uint32_t>::max()));
+  dest->capacity =
+      static_cast<uint32_t>(std::min<std::size_t>(capacity, std::numeric_limits<uint32_t>::max()));
 }
 
-uint32_t MemoryDestinationLength(j_compress_ptr cinfo) { return DestinationOf(cinfo)->bytesWritten; }
+uint32_t MemoryDestinationLength(j_compress_ptr cinfo) {
+  return DestinationOf(cinfo)->bytesWritten;
+}
 
 void InstallMemorySource(j_decompress_ptr cinfo, const unsigned char* data, int length) {
   if (cinfo->src == nullptr) {

@@ -4,8 +4,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
+#include <cstdio>
 
+// jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
 namespace vialto::image {

@@ -2,13 +2,15 @@
 // checked against libjpeg's own decode of the same bytes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+// jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
 #include "image/JpegCodec.h"
@@ -138,8 +140,8 @@ Bytes TestPicture(int width, int height, int components, uint32_t seed = 1) {
       for (int c = 0; c < components; ++c) {
         const std::size_t i = (std::size_t(y) * width + x) * components + c;
         const int edge = x > width / 2 ? 60 : 0;
-        const int value = (x * 255 / (width + 1)) * (c + 1) / 3 + y * 90 / (height + 1) + edge +
-                          (noise[i] & 15);
+        const int value =
+            (x * 255 / (width + 1)) * (c + 1) / 3 + y * 90 / (height + 1) + edge + (noise[i] & 15);
         pixels[i] = static_cast<uint8_t>(value & 255);
       }
   return pixels;
@@ -184,8 +186,8 @@ struct OurEncode {
   uint32_t length = 0xdeadbeef;
   unsigned char* buffer = nullptr;
   OurEncode(const Bytes& pixels, int width, int height, int bitDepth, int quality)
-      : buffer(RGBToJpeg(pixels.empty() ? nullptr : pixels.data(), width, height, bitDepth,
-                         quality, &length)) {}
+      : buffer(RGBToJpeg(pixels.empty() ? nullptr : pixels.data(), width, height, bitDepth, quality,
+                         &length)) {}
   ~OurEncode() { Ser_DeleteRGBToJpegBuf(buffer); }
   OurEncode(const OurEncode&) = delete;
   OurEncode& operator=(const OurEncode&) = delete;
@@ -255,9 +257,8 @@ TEST(JpegCompress, GreyRoundTripsPackedWithAZeroTail) {
   uint32_t width = 0, height = 0;
   int bitDepth = 0;
   const Bytes stream = encoded.Stream();
-  ASSERT_EQ(ImageJpegToRGB(dst.data(), stream.data(), int(stream.size()), &width, &height,
-                           &bitDepth),
-            1);
+  ASSERT_EQ(
+      ImageJpegToRGB(dst.data(), stream.data(), int(stream.size()), &width, &height, &bitDepth), 1);
   EXPECT_EQ(bitDepth, 8);
   EXPECT_EQ(Bytes(dst.data(), dst.data() + dst.size()), all);
 }
@@ -398,7 +399,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 
 TEST(JpegDecompress, FourComponentFilesHaveNoResult) {
-  const Bytes stream = Encode(TestPicture(32, 16, 4), 32, 16, Options(Sampling::k444, false, 0, JCS_CMYK));
+  const Bytes stream =
+      Encode(TestPicture(32, 16, 4), 32, 16, Options(Sampling::k444, false, 0, JCS_CMYK));
   ASSERT_TRUE(ReferenceDecode(stream).ok);
   NoticeRecorder recorder;
   OurDecode decoded(stream);
@@ -549,6 +551,29 @@ TEST(JpegDecompress, NoMemoryForTheResult) {
   ASSERT_EQ(recorder.notices().size(), 1u);
   EXPECT_EQ(recorder.notices()[0], std::make_pair(std::string(kJpegOutOfMemoryCaption),
                                                   std::string("\nDecompress is out of memory ")));
+}
+
+TEST(JpegCodec, CallsOnSeparateThreadsKeepTheirOwnNotices) {
+  const Bytes stream = Encode(TestPicture(160, 120, 3), 160, 120, EncodeOptions{});
+  const Bytes cut(stream.begin(), stream.begin() + stream.size() / 3);
+  const Bytes junk = test::RandomBytes(3000, 99);
+  std::vector<std::pair<std::string, std::string>> cutNotices, junkNotices;
+  const auto run = [](const Bytes& input, std::vector<std::pair<std::string, std::string>>* out) {
+    NoticeRecorder recorder;
+    for (int i = 0; i < 20; ++i) OurDecode decoded(input);
+    *out = recorder.notices();
+  };
+  std::thread a(run, std::cref(cut), &cutNotices);
+  std::thread b(run, std::cref(junk), &junkNotices);
+  a.join();
+  b.join();
+  // One warning per call: nothing is carried from one call to the next, or across threads.
+  ASSERT_EQ(cutNotices.size(), 20u);
+  ASSERT_EQ(junkNotices.size(), 20u);
+  for (const auto& notice : cutNotices)
+    EXPECT_EQ(notice, std::make_pair(std::string(kJpegWarningCaption), kPrematureEnd));
+  for (const auto& notice : junkNotices)
+    EXPECT_EQ(notice, std::make_pair(std::string(kJpegFatalCaption), std::string(kJpegFatalText)));
 }
 
 }  // namespace

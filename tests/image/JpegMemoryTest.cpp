@@ -1,6 +1,7 @@
 // The memory destination's bound: a stream fits a buffer of exactly its length and is refused,
 // through the error exit, by a buffer one byte shorter.
 #include <gtest/gtest.h>
+#include <jerror.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -9,8 +10,6 @@
 
 #include "image/JpegMemory.h"
 #include "support/TestUtil.h"
-
-#include <jerror.h>
 
 namespace vialto::image {
 namespace {
