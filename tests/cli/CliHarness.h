@@ -146,7 +146,12 @@ inline bool ConvertersWork() {
   uint8_t grey[2] = {0, 0};
   RGBToGray(rgb, grey, 2, 1);
   Bytes src(8 * 8, 50), dst(4 * 4, 0);
-  return grey[0] == 76 && ImageResize(dst.data(), src.data(), 8, 8, 4, 4, 0, 0) == 1;
+  uint8_t rows[6] = {1, 2, 3, 4, 5, 6};  // two one-pixel rows
+  ImageSwapRGB(rows, 1, 2);
+  ImageFlip(rows, rows, 1, 2, 1);
+  const uint8_t turned[6] = {6, 5, 4, 3, 2, 1};
+  return grey[0] == 76 && ImageResize(dst.data(), src.data(), 8, 8, 4, 4, 0, 0) == 1 &&
+         std::memcmp(rows, turned, 6) == 0;
 }
 
 inline bool TextOverlayWorks() {

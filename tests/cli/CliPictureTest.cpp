@@ -31,6 +31,7 @@ std::pair<int, int> CountRed(const Ppm& p, const Region& region) {
 
 TEST(CliAnnotate, TextLandsWhereAskedInItsColour) {
   VIALTO_REQUIRE(TextOverlayWorks(), "text overlay (text)");
+  VIALTO_REQUIRE(ConvertersWork(), "swap, flip and resize (convert)");
   TempDir dir;
   for (const int width : {200, 203}) {  // 203: rows that are not a multiple of four pixels
     WritePpm(dir.File("in.ppm"), width, 100, Bytes(static_cast<size_t>(width) * 100 * 3, 90));
@@ -62,6 +63,7 @@ TEST(CliAnnotate, TextLandsWhereAskedInItsColour) {
 
 TEST(CliAnnotate, ArrowHeadPointsAtTheGivenPixel) {
   VIALTO_REQUIRE(ArrowOverlayWorks(), "arrow overlay (arrow)");
+  VIALTO_REQUIRE(ConvertersWork(), "swap, flip and resize (convert)");
   TempDir dir;
   WritePpm(dir.File("black.ppm"), 256, 192, Bytes(256 * 192 * 3, 0));
   const RunResult r = RunTool(dir, {"annotate", dir.File("black.ppm"), dir.File("arrow.ppm"),

@@ -1,4 +1,5 @@
 // vialto info: what a sequence is and what its frames are.
+#include <algorithm>
 #include <cstdio>
 
 #include "Args.h"
@@ -51,21 +52,20 @@ void PrintText(const Sequence& seq, const std::vector<FrameEntry>* frames) {
   std::printf("colour modes  %d / %d\n", info.byColorMode, info.byColorMode2);
   std::printf("info length   %d\n", seq.InfoLength());
   std::printf("file information:\n");
+  // Four fields a line, each in a 24-character column.
+  std::string line;
   int column = 0;
   for (const NamedValue& f : Fields(seq)) {
-    char cell[64];
-    if (f.isText) {
-      std::snprintf(cell, sizeof cell, "%s \"%s\"", f.name.c_str(), f.text.c_str());
-    } else {
-      std::snprintf(cell, sizeof cell, "%s %lld", f.name.c_str(), static_cast<long long>(f.number));
-    }
-    std::printf("%s%-24s", column == 0 ? "  " : "", cell);
+    std::string cell = f.name + " " + (f.isText ? "\"" + f.text + "\"" : std::to_string(f.number));
+    if (column > 0) line.append(24 - std::min<size_t>(line.size() % 24, 23), ' ');
+    line += cell;
     if (++column == 4) {
-      std::printf("\n");
+      std::printf("  %s\n", line.c_str());
+      line.clear();
       column = 0;
     }
   }
-  if (column != 0) std::printf("\n");
+  if (column != 0) std::printf("  %s\n", line.c_str());
   if (!frames) return;
   std::printf("%6s %10s %8s %5s %11s %s\n", "frame", "position", "length", "codec", "size",
               "colour");
