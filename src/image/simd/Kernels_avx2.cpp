@@ -30,17 +30,22 @@ __m256i InOrder(__m256i packed) { return _mm256_permute4x64_epi64(packed, _MM_SH
 // Three registers of interleaved bytes, each lane 48 bytes of its own 16 pixels, stored as 96
 // consecutive bytes.
 void StoreLanes48(uint8_t* out, __m256i o0, __m256i o1, __m256i o2) {
-  Store(out, _mm256_permute2x128_si256(o0, o1, 0x20));
-  Store(out + 32, _mm256_permute2x128_si256(o2, o0, 0x30));
-  Store(out + 64, _mm256_permute2x128_si256(o1, o2, 0x31));
+  // Lane by lane: cheaper than cross-lane permutes on cores that split 256-bit operations.
+  Store128(out, _mm256_castsi256_si128(o0));
+  Store128(out + 16, _mm256_castsi256_si128(o1));
+  Store128(out + 32, _mm256_castsi256_si128(o2));
+  Store128(out + 48, _mm256_extracti128_si256(o0, 1));
+  Store128(out + 64, _mm256_extracti128_si256(o1, 1));
+  Store128(out + 80, _mm256_extracti128_si256(o2, 1));
 }
 
 void StoreInterleaved(uint8_t* out, __m256i r, __m256i g, __m256i b) {
   __m256i o[3];
+  #pragma GCC unroll 3
   for (int part = 0; part < 3; ++part)
-    o[part] = _mm256_or_si256(_mm256_or_si256(Shuffle(r, InterleaveMask(part, 0)),
-                                              Shuffle(g, InterleaveMask(part, 1))),
-                              Shuffle(b, InterleaveMask(part, 2)));
+    o[part] = _mm256_or_si256(_mm256_or_si256(Shuffle(r, kInterleave[part][0]),
+                                              Shuffle(g, kInterleave[part][1])),
+                              Shuffle(b, kInterleave[part][2]));
   StoreLanes48(out, o[0], o[1], o[2]);
 }
 
@@ -49,16 +54,24 @@ struct Planar {
   __m256i r, g, b;
 };
 
+// 96 bytes as three registers whose lanes hold bytes 0..47 and 48..95 (the inverse of StoreLanes48).
+struct Lanes48 {
+  __m256i part[3];
+};
+
+Lanes48 LoadLanes48(const uint8_t* rgb) {
+  return {LoadLanes(rgb, rgb + 48), LoadLanes(rgb + 16, rgb + 64), LoadLanes(rgb + 32, rgb + 80)};
+}
+
 Planar LoadPlanar(const uint8_t* rgb) {
-  const __m256i a = Load(rgb), b = Load(rgb + 32), c = Load(rgb + 64);
-  const __m256i p0 = _mm256_permute2x128_si256(a, b, 0x30);
-  const __m256i p1 = _mm256_permute2x128_si256(a, c, 0x21);
-  const __m256i p2 = _mm256_permute2x128_si256(b, c, 0x30);
+  const Lanes48 lanes = LoadLanes48(rgb);
+  const __m256i p0 = lanes.part[0], p1 = lanes.part[1], p2 = lanes.part[2];
   __m256i ch[3];
+  #pragma GCC unroll 3
   for (int k = 0; k < 3; ++k)
-    ch[k] = _mm256_or_si256(_mm256_or_si256(Shuffle(p0, DeinterleaveMask(0, k)),
-                                            Shuffle(p1, DeinterleaveMask(1, k))),
-                            Shuffle(p2, DeinterleaveMask(2, k)));
+    ch[k] = _mm256_or_si256(_mm256_or_si256(Shuffle(p0, kDeinterleave[0][k]),
+                                            Shuffle(p1, kDeinterleave[1][k])),
+                            Shuffle(p2, kDeinterleave[2][k]));
   return {ch[0], ch[1], ch[2]};
 }
 
@@ -139,7 +152,7 @@ void GrayToRgbBlocks(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
   const __m256i offset = _mm256_set1_epi8(16);
   for (std::size_t i = 0; i < pixels; i += 32, rgb += 96) {
     const __m256i g = _mm256_subs_epu8(Load(gray + i), offset);
-    StoreLanes48(rgb, Shuffle(g, TripleMask(0)), Shuffle(g, TripleMask(1)), Shuffle(g, TripleMask(2)));
+    StoreLanes48(rgb, Shuffle(g, kTriple[0]), Shuffle(g, kTriple[1]), Shuffle(g, kTriple[2]));
   }
 }
 
@@ -151,8 +164,8 @@ void GrayToRgb(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
 
 // Grey of 4 + 4 pixels (bytes 0..11 of each lane) in 32-bit lanes; see the SSSE3 kernel.
 __m256i Gray32(__m256i px) {
-  const __m256i rg = _mm256_madd_epi16(Shuffle(px, ChannelPairMask(0, 1)), _mm256_set1_epi32(19235 << 16 | 19595));
-  const __m256i gb = _mm256_madd_epi16(Shuffle(px, ChannelPairMask(1, 2)), _mm256_set1_epi32(7471 << 16 | 19235));
+  const __m256i rg = _mm256_madd_epi16(Shuffle(px, kRedGreenPairs), _mm256_set1_epi32(19235 << 16 | 19595));
+  const __m256i gb = _mm256_madd_epi16(Shuffle(px, kGreenBluePairs), _mm256_set1_epi32(7471 << 16 | 19235));
   return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(rg, gb), _mm256_set1_epi32(32768)), 16);
 }
 
@@ -171,28 +184,26 @@ void RgbToGray(const uint8_t* rgb, uint8_t* gray, std::size_t pixels) {
       [&](std::size_t s, std::size_t n) { Ssse3Table().rgbToGray(rgb + 3 * s, gray + s, n); });
 }
 
-// Eight pixels per 32-byte register: bytes 0..23 spread over both lanes (0..11 and 12..23),
-// swapped, gathered back, with bytes 24..31 kept. Loads precede stores and stores ascend, as in
-// the SSSE3 kernel.
-__m256i SwapEight(__m256i x) {
-  const __m256i spread = _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6));
-  const __m256i swapped = _mm256_shuffle_epi8(spread, MaskOf(SwapRedBlueMask()));
-  const __m256i gathered = _mm256_permutevar8x32_epi32(swapped, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
-  return _mm256_blend_epi32(gathered, x, 0x80);
-}
-
+// 32 pixels, each lane 16 of them in three registers, as in the SSSE3 kernel.
 void SwapRgbBlocks(uint8_t* rgb, std::size_t pixels) {
-  for (std::size_t i = 0; i < pixels; i += 16, rgb += 48) {
-    const __m256i a = Load(rgb), b = Load(rgb + 24);
-    Store(rgb, SwapEight(a));
-    Store(rgb + 24, SwapEight(b));
+  for (std::size_t i = 0; i < pixels; i += 32, rgb += 96) {
+    const Lanes48 in = LoadLanes48(rgb);
+    __m256i out[3];
+    #pragma GCC unroll 3
+    for (int part = 0; part < 3; ++part) {
+      out[part] = _mm256_setzero_si256();
+      #pragma GCC unroll 3
+      for (int source = 0; source < 3; ++source)
+        if (part + 1 >= source && source + 1 >= part)
+          out[part] = _mm256_or_si256(out[part], Shuffle(in.part[source], kSwapRedBlueParts[part][source]));
+    }
+    StoreLanes48(rgb, out[0], out[1], out[2]);
   }
 }
 
 void SwapRgb(uint8_t* rgb, std::size_t pixels) {
-  // The second load of a block reads 8 bytes past it: three pixels in reserve.
   SplitRun(
-      pixels, 16, 3, [&](std::size_t, std::size_t n) { SwapRgbBlocks(rgb, n); },
+      pixels, 32, 0, [&](std::size_t, std::size_t n) { SwapRgbBlocks(rgb, n); },
       [&](std::size_t s, std::size_t n) { Ssse3Table().swapRgb(rgb + 3 * s, n); });
 }
 

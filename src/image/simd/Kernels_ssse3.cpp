@@ -39,10 +39,11 @@ __m128i AddToLuma(__m128i yLow, __m128i yHigh, __m128i term) {
 }
 
 void StoreInterleaved(uint8_t* out, __m128i r, __m128i g, __m128i b) {
+  #pragma GCC unroll 3
   for (int part = 0; part < 3; ++part) {
-    const __m128i v = _mm_or_si128(_mm_or_si128(Shuffle(r, InterleaveMask(part, 0)),
-                                                Shuffle(g, InterleaveMask(part, 1))),
-                                   Shuffle(b, InterleaveMask(part, 2)));
+    const __m128i v = _mm_or_si128(_mm_or_si128(Shuffle(r, kInterleave[part][0]),
+                                                Shuffle(g, kInterleave[part][1])),
+                                   Shuffle(b, kInterleave[part][2]));
     Store(out + 16 * part, v);
   }
 }
@@ -74,10 +75,11 @@ struct Planar {
 Planar LoadPlanar(const uint8_t* rgb) {
   const __m128i p0 = Load(rgb), p1 = Load(rgb + 16), p2 = Load(rgb + 32);
   __m128i c[3];
+  #pragma GCC unroll 3
   for (int ch = 0; ch < 3; ++ch)
-    c[ch] = _mm_or_si128(_mm_or_si128(Shuffle(p0, DeinterleaveMask(0, ch)),
-                                      Shuffle(p1, DeinterleaveMask(1, ch))),
-                         Shuffle(p2, DeinterleaveMask(2, ch)));
+    c[ch] = _mm_or_si128(_mm_or_si128(Shuffle(p0, kDeinterleave[0][ch]),
+                                      Shuffle(p1, kDeinterleave[1][ch])),
+                         Shuffle(p2, kDeinterleave[2][ch]));
   return {c[0], c[1], c[2]};
 }
 
@@ -120,9 +122,9 @@ void GrayToRgbBlocks(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
   const __m128i offset = _mm_set1_epi8(16);
   for (std::size_t i = 0; i < pixels; i += 16, rgb += 48) {
     const __m128i g = _mm_subs_epu8(Load(gray + i), offset);
-    Store(rgb, Shuffle(g, TripleMask(0)));
-    Store(rgb + 16, Shuffle(g, TripleMask(1)));
-    Store(rgb + 32, Shuffle(g, TripleMask(2)));
+    Store(rgb, Shuffle(g, kTriple[0]));
+    Store(rgb + 16, Shuffle(g, kTriple[1]));
+    Store(rgb + 32, Shuffle(g, kTriple[2]));
   }
 }
 
@@ -135,8 +137,8 @@ void GrayToRgb(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
 // Grey of the four pixels in bytes 0..11 as 32-bit lanes: 38470 G is split over two pairs so that
 // every weight fits a signed 16-bit multiply-add.
 __m128i Gray32(__m128i px) {
-  const __m128i rg = _mm_madd_epi16(Shuffle(px, ChannelPairMask(0, 1)), _mm_set1_epi32(19235 << 16 | 19595));
-  const __m128i gb = _mm_madd_epi16(Shuffle(px, ChannelPairMask(1, 2)), _mm_set1_epi32(7471 << 16 | 19235));
+  const __m128i rg = _mm_madd_epi16(Shuffle(px, kRedGreenPairs), _mm_set1_epi32(19235 << 16 | 19595));
+  const __m128i gb = _mm_madd_epi16(Shuffle(px, kGreenBluePairs), _mm_set1_epi32(7471 << 16 | 19235));
   return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(rg, gb), _mm_set1_epi32(32768)), 16);
 }
 
@@ -155,23 +157,29 @@ void RgbToGray(const uint8_t* rgb, uint8_t* gray, std::size_t pixels) {
       [&](std::size_t s, std::size_t n) { scalar::RgbToGray(rgb + 3 * s, gray + s, n); });
 }
 
-// Four pixels per 16-byte register, 12 bytes apart. All loads of a block precede its stores, and
-// the stores go up in address order, so each store's 4 trailing (unchanged) bytes are overwritten
-// by the next one.
+// 16 pixels from three registers; the block is loaded whole before it is stored, and no load
+// overlaps an earlier store (which would stall store forwarding).
 void SwapRgbBlocks(uint8_t* rgb, std::size_t pixels) {
-  const __m128i mask = MaskOf(SwapRedBlueMask());
   for (std::size_t i = 0; i < pixels; i += 16, rgb += 48) {
-    const __m128i a = Load(rgb), b = Load(rgb + 12), c = Load(rgb + 24), d = Load(rgb + 36);
-    Store(rgb, _mm_shuffle_epi8(a, mask));
-    Store(rgb + 12, _mm_shuffle_epi8(b, mask));
-    Store(rgb + 24, _mm_shuffle_epi8(c, mask));
-    Store(rgb + 36, _mm_shuffle_epi8(d, mask));
+    const __m128i in[3] = {Load(rgb), Load(rgb + 16), Load(rgb + 32)};
+    __m128i out[3];
+    #pragma GCC unroll 3
+    for (int part = 0; part < 3; ++part) {
+      out[part] = _mm_setzero_si128();
+      #pragma GCC unroll 3
+      for (int source = 0; source < 3; ++source)
+        if (part + 1 >= source && source + 1 >= part)  // bytes move by at most two places
+          out[part] = _mm_or_si128(out[part], Shuffle(in[source], kSwapRedBlueParts[part][source]));
+    }
+    Store(rgb, out[0]);
+    Store(rgb + 16, out[1]);
+    Store(rgb + 32, out[2]);
   }
 }
 
 void SwapRgb(uint8_t* rgb, std::size_t pixels) {
   SplitRun(
-      pixels, 16, 2, [&](std::size_t, std::size_t n) { SwapRgbBlocks(rgb, n); },
+      pixels, 16, 0, [&](std::size_t, std::size_t n) { SwapRgbBlocks(rgb, n); },
       [&](std::size_t s, std::size_t n) { scalar::SwapRgb(rgb + 3 * s, n); });
 }
 

@@ -45,6 +45,17 @@ constexpr Mask SwapRedBlueMask() {
   return m;
 }
 
+// Red and blue exchanged across 16 pixels in three registers: output register `part` takes from
+// input register `source` the bytes that land in it.
+constexpr Mask SwapRedBluePartMask(int part, int source) {
+  Mask m{};
+  for (int i = 0; i < 16; ++i) {
+    const int byte = 16 * part + i, from = byte - byte % 3 + 2 - byte % 3;
+    m[i] = from / 16 == source ? static_cast<int8_t>(from % 16) : kZero;
+  }
+  return m;
+}
+
 // Four whole pixels in bytes 0..11 as 16-bit pairs of channels (first, second) per pixel.
 constexpr Mask ChannelPairMask(int first, int second) {
   Mask m{};
@@ -56,5 +67,26 @@ constexpr Mask ChannelPairMask(int first, int second) {
   }
   return m;
 }
+
+}  // namespace vialto::image::simd
+
+namespace vialto::image::simd {
+
+// The masks as constants, so that kernels load them instead of computing them.
+template <class Make>
+constexpr std::array<std::array<Mask, 3>, 3> MaskGrid(Make make) {
+  std::array<std::array<Mask, 3>, 3> grid{};
+  for (int a = 0; a < 3; ++a)
+    for (int b = 0; b < 3; ++b) grid[a][b] = make(a, b);
+  return grid;
+}
+
+inline constexpr auto kInterleave = MaskGrid(InterleaveMask);      // [part][channel]
+inline constexpr auto kDeinterleave = MaskGrid(DeinterleaveMask);  // [part][channel]
+inline constexpr std::array<Mask, 3> kTriple{TripleMask(0), TripleMask(1), TripleMask(2)};
+inline constexpr Mask kSwapRedBlue = SwapRedBlueMask();
+inline constexpr auto kSwapRedBlueParts = MaskGrid(SwapRedBluePartMask);  // [part][source]
+inline constexpr Mask kRedGreenPairs = ChannelPairMask(0, 1);
+inline constexpr Mask kGreenBluePairs = ChannelPairMask(1, 2);
 
 }  // namespace vialto::image::simd
