@@ -31,34 +31,77 @@ ResizeGeometry MakeGeometry(int srcWidth, int srcHeight, int dstWidth, int dstHe
 
 int64_t RowPosition(const ResizeGeometry& g, int j) { return std::min(j * g.ystep, g.ymax); }
 
-// Column tables of one resize: byte offsets of the left and right neighbours and the fraction.
-// Past a row's last column the right neighbour is that column again, so no read leaves the row.
-struct ColumnTable {
+// Horizontal interpolation of one resize, per output byte: offsets of its left and right
+// neighbours in a source row and the right one's weight. Past a row's last column the right
+// neighbour is that column again, so no read leaves the row. The leading outputs whose neighbours
+// lie in one 16-byte window also form blocks for the vector kernels.
+struct HorizontalTable {
+  std::size_t count;  // output bytes a row
   std::size_t* left;
   std::size_t* right;
   uint16_t* fraction;
+  simd::InterpolationBlock* blocks;
+  std::size_t blockCount;  // blocks cover outputs 0 .. 8 * blockCount - 1
 };
 
-void FillColumns(const ResizeGeometry& g, int srcWidth, int dstWidth, const ColumnTable& t) {
-  for (int i = 0; i < dstWidth; ++i) {
-    const int64_t x = i * g.xstep;
+std::size_t HorizontalTableBytes(std::size_t count) {
+  return count * (2 * sizeof(std::size_t) + sizeof(uint16_t)) +
+         count / 8 * sizeof(simd::InterpolationBlock) + alignof(simd::InterpolationBlock);
+}
+
+HorizontalTable LayOutTable(uint8_t* memory, std::size_t count) {
+  HorizontalTable t{count, nullptr, nullptr, nullptr, nullptr, 0};
+  t.left = reinterpret_cast<std::size_t*>(memory);
+  t.right = t.left + count;
+  auto* blocks = reinterpret_cast<uint8_t*>(t.right + count);
+  const std::size_t misalign = reinterpret_cast<uintptr_t>(blocks) % alignof(simd::InterpolationBlock);
+  if (misalign != 0) blocks += alignof(simd::InterpolationBlock) - misalign;
+  t.blocks = reinterpret_cast<simd::InterpolationBlock*>(blocks);
+  t.fraction = reinterpret_cast<uint16_t*>(t.blocks + count / 8);
+  return t;
+}
+
+void FillOffsets(const ResizeGeometry& g, int srcWidth, HorizontalTable& t) {
+  const std::size_t b = g.pixelBytes;
+  for (std::size_t e = 0; e < t.count; ++e) {
+    const int64_t x = static_cast<int64_t>(e / b) * g.xstep;
     const int64_t sx = x >> 8;
-    t.left[i] = static_cast<std::size_t>(sx) * g.pixelBytes;
-    t.right[i] = static_cast<std::size_t>(std::min<int64_t>(sx + 1, srcWidth - 1)) * g.pixelBytes;
-    t.fraction[i] = static_cast<uint16_t>(x & 255);
+    t.left[e] = static_cast<std::size_t>(sx) * b + e % b;
+    t.right[e] = static_cast<std::size_t>(std::min<int64_t>(sx + 1, srcWidth - 1)) * b + e % b;
+    t.fraction[e] = static_cast<uint16_t>(x & 255);
   }
 }
 
-// Horizontal pass: left * (256 - fx) + right * fx per byte, kept whole (at most 255 * 256) so that
-// the vertical pass yields exactly the truncated 2-D sum.
-void InterpolateRow(const uint8_t* row, const ColumnTable& t, int dstWidth, std::size_t pixelBytes,
+// Blocks while the 16-byte window fits both the neighbours and the source row.
+void FillBlocks(std::size_t rowBytes, HorizontalTable& t) {
+  t.blockCount = 0;
+  for (std::size_t k = 0; k < t.count / 8; ++k) {
+    // With three-byte pixels the offsets are not monotonic (byte 2 of one pixel, byte 0 of the
+    // next one with the same source column), so the window spans the extremes.
+    const std::size_t first = 8 * k;
+    const std::size_t base = *std::min_element(t.left + first, t.left + first + 8);
+    const std::size_t last = *std::max_element(t.right + first, t.right + first + 8);
+    if (base + 16 > rowBytes || last - base >= 16) break;
+    simd::InterpolationBlock& block = t.blocks[k];
+    block.base = base;
+    for (int j = 0; j < 8; ++j) {
+      block.left[2 * j] = static_cast<int8_t>(t.left[first + j] - base);
+      block.right[2 * j] = static_cast<int8_t>(t.right[first + j] - base);
+      block.left[2 * j + 1] = block.right[2 * j + 1] = -128;
+      block.fraction[j] = t.fraction[first + j];
+    }
+    t.blockCount = k + 1;
+  }
+}
+
+// left * (256 - fx) + right * fx per output byte, kept whole (at most 255 * 256) so that the
+// vertical pass yields exactly the truncated 2-D sum.
+void InterpolateRow(const simd::PixelKernels& kernels, const uint8_t* row, const HorizontalTable& t,
                     uint16_t* out) {
-  for (int i = 0; i < dstWidth; ++i) {
-    const unsigned fx = t.fraction[i], wLeft = 256 - fx;
-    const uint8_t* l = row + t.left[i];
-    const uint8_t* r = row + t.right[i];
-    for (std::size_t c = 0; c < pixelBytes; ++c)
-      *out++ = static_cast<uint16_t>(l[c] * wLeft + r[c] * fx);
+  kernels.interpolateRow(row, t.blocks, t.blockCount, out);
+  for (std::size_t e = 8 * t.blockCount; e < t.count; ++e) {
+    const int l = row[t.left[e]], r = row[t.right[e]];
+    out[e] = static_cast<uint16_t>((l << 8) + (r - l) * t.fraction[e]);
   }
 }
 
@@ -82,25 +125,21 @@ void ResizeByPicking(const simd::PixelKernels& kernels, const ResizeGeometry& g,
 // Everything else: interpolated source rows, cached while consecutive output rows share them.
 bool ResizeSeparable(const simd::PixelKernels& kernels, const ResizeGeometry& g, uint8_t* dst,
                      const uint8_t* src, int srcWidth, int dstWidth, int dstHeight) {
-  const auto columns = static_cast<std::size_t>(dstWidth);
-  const std::size_t count = columns * g.pixelBytes;
-  const std::size_t bytes = columns * (2 * sizeof(std::size_t) + sizeof(uint16_t)) +
-                            2 * count * sizeof(uint16_t);
-  auto* memory = static_cast<uint8_t*>(platform::AllocBytes(bytes));
-  if (memory == nullptr) return false;
-  const ColumnTable table{reinterpret_cast<std::size_t*>(memory),
-                          reinterpret_cast<std::size_t*>(memory) + columns,
-                          reinterpret_cast<uint16_t*>(memory + 2 * columns * sizeof(std::size_t))};
-  uint16_t* upper = table.fraction + columns;
-  uint16_t* lower = upper + count;
-  FillColumns(g, srcWidth, dstWidth, table);
-
   const std::size_t srcRow = static_cast<std::size_t>(srcWidth) * g.pixelBytes;
+  const std::size_t count = static_cast<std::size_t>(dstWidth) * g.pixelBytes;
+  const std::size_t tableBytes = HorizontalTableBytes(count);
+  auto* memory = static_cast<uint8_t*>(platform::AllocBytes(tableBytes + 2 * count * sizeof(uint16_t)));
+  if (memory == nullptr) return false;
+  HorizontalTable table = LayOutTable(memory, count);
+  FillOffsets(g, srcWidth, table);
+  FillBlocks(srcRow, table);
+  uint16_t* upper = reinterpret_cast<uint16_t*>(memory + tableBytes);
+  uint16_t* lower = upper + count;
+
   int64_t upperRow = -1, lowerRow = -1;  // source rows held in `upper` and `lower`
-  auto fetch = [&](uint16_t*& slot, int64_t& held, int64_t want) {
+  auto fetch = [&](uint16_t* slot, int64_t& held, int64_t want) {
     if (held == want) return;
-    InterpolateRow(src + static_cast<std::size_t>(want) * srcRow, table, dstWidth, g.pixelBytes,
-                   slot);
+    InterpolateRow(kernels, src + static_cast<std::size_t>(want) * srcRow, table, slot);
     held = want;
   };
   for (int j = 0; j < dstHeight; ++j, dst += count) {

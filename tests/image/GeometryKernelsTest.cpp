@@ -60,6 +60,24 @@ TEST_P(GeometryKernels, FlipMatchesScalarInPlaceAndCopying) {
       }
 }
 
+// The picking kernels read no further than count * step bytes.
+TEST_P(GeometryKernels, PickingStaysInsideItsSource) {
+  for (const std::size_t step : {2, 3, 4, 5})
+    for (std::size_t count = 1; count < 80; count += 3) {
+      GuardedBuffer bytes(count * step), triples(3 * count * step);
+      const Bytes random = vialto::test::RandomBytes(triples.size(), static_cast<uint32_t>(count));
+      std::memcpy(bytes.data(), random.data(), bytes.size());
+      std::memcpy(triples.data(), random.data(), triples.size());
+      Bytes expect(3 * count), got(3 * count);
+      Scalar().pickBytes(bytes.data(), expect.data(), count, step);
+      Vector().pickBytes(bytes.data(), got.data(), count, step);
+      ASSERT_EQ(got, expect) << step << " " << count;
+      Scalar().pickTriples(triples.data(), expect.data(), count, step);
+      Vector().pickTriples(triples.data(), got.data(), count, step);
+      ASSERT_EQ(got, expect) << step << " " << count;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, GeometryKernels, ::testing::Values("scalar", "ssse3", "avx2"),
                          [](const auto& info) { return info.param; });
 

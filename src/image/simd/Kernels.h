@@ -8,6 +8,16 @@
 
 namespace vialto::image::simd {
 
+// Eight consecutive output bytes of the resize's horizontal pass, all taken from the 16 source
+// bytes at `base`: byte 2j of `left` / `right` is the offset of output j's left / right neighbour
+// (byte 2j + 1 clears the high half of a 16-bit lane), `fraction` its weight of the right one.
+struct InterpolationBlock {
+  std::size_t base;
+  int8_t left[16];
+  int8_t right[16];
+  uint16_t fraction[8];
+};
+
 struct PixelKernels {
   const char* name;
   // `pixels` (even) pixels from a Y run and the V and U runs serving them (one sample a pair) to
@@ -25,11 +35,15 @@ struct PixelKernels {
   void (*swapRgb)(uint8_t* rgb, std::size_t pixels);
   // Exchanges two non-overlapping byte runs.
   void (*swapBytes)(uint8_t* a, uint8_t* b, std::size_t bytes);
+  // Horizontal pass of the bilinear resize, 8 outputs a block: left * (256 - fx) + right * fx.
+  void (*interpolateRow)(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
+                         uint16_t* out);
   // Vertical pass of the bilinear resize: (top * (256 - fy) + bottom * fy) >> 16 per element, on
   // horizontally interpolated rows (each element at most 255 * 256).
   void (*blendRows)(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
                     unsigned fy);
-  // dst[i] = src[i * step] for one-byte pixels (whole-factor reduction, step >= 2).
+  // dst[i] = src[i * step] for one-byte pixels (whole-factor reduction, step >= 2); src holds at
+  // least count * step bytes.
   void (*pickBytes)(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step);
   // The same for three-byte pixels (step counted in pixels).
   void (*pickTriples)(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step);

@@ -49,6 +49,18 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
   }
 }
 
+void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
+                    uint16_t* out) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const InterpolationBlock& b = blocks[k];
+    for (int j = 0; j < 8; ++j) {
+      const int l = row[b.base + static_cast<std::size_t>(b.left[2 * j])];
+      const int r = row[b.base + static_cast<std::size_t>(b.right[2 * j])];
+      *out++ = static_cast<uint16_t>((l << 8) + (r - l) * b.fraction[j]);
+    }
+  }
+}
+
 void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy) {
   const uint32_t wTop = 256 - fy;
@@ -71,7 +83,7 @@ namespace vialto::image::simd {
 const PixelKernels& ScalarKernels() {
   static const PixelKernels kernels{"scalar",          scalar::YuvToRgb,  scalar::RgbToYuv,
                                     scalar::GrayToRgb, scalar::RgbToGray, scalar::SwapRgb,
-                                    scalar::SwapBytes, scalar::BlendRows, scalar::PickBytes,
+                                    scalar::SwapBytes, scalar::InterpolateRow, scalar::BlendRows, scalar::PickBytes,
                                     scalar::PickTriples};
   return kernels;
 }

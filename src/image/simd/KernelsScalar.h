@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "image/simd/Kernels.h"
+
 namespace vialto::image::simd::scalar {
 
 void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
@@ -12,6 +14,8 @@ void GrayToRgb(const uint8_t* gray, uint8_t* rgb, std::size_t pixels);
 void RgbToGray(const uint8_t* rgb, uint8_t* gray, std::size_t pixels);
 void SwapRgb(uint8_t* rgb, std::size_t pixels);
 void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes);
+void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
+                    uint16_t* out);
 void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy);
 void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step);

@@ -223,6 +223,27 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
       [&](std::size_t s, std::size_t n) { Ssse3Table().swapBytes(a + s, b + s, n); });
 }
 
+// Two blocks at a time, one a lane; see the SSSE3 kernel.
+void InterpolatePairs(const uint8_t* row, const InterpolationBlock* blocks, std::size_t pairs,
+                      uint16_t* out) {
+  for (std::size_t k = 0; k < pairs; ++k, blocks += 2, out += 16) {
+    const InterpolationBlock& a = blocks[0];
+    const InterpolationBlock& b = blocks[1];
+    const __m256i source = LoadLanes(row + a.base, row + b.base);
+    const auto lanes = [](const auto& x, const auto& y) { return LoadLanes(reinterpret_cast<const uint8_t*>(x), reinterpret_cast<const uint8_t*>(y)); };
+    const __m256i l = _mm256_shuffle_epi8(source, lanes(a.left, b.left));
+    const __m256i r = _mm256_shuffle_epi8(source, lanes(a.right, b.right));
+    const __m256i fx = lanes(a.fraction, b.fraction);
+    Store(out, _mm256_add_epi16(_mm256_slli_epi16(l, 8), _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx)));
+  }
+}
+
+void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
+                    uint16_t* out) {
+  InterpolatePairs(row, blocks, count / 2, out);
+  if (count % 2 != 0) Ssse3Table().interpolateRow(row, blocks + count - 1, 1, out + 8 * (count - 1));
+}
+
 __m256i Blend16(__m256i top, __m256i bottom, __m256i wTop, __m256i wBottom) {
   const __m256i lowByte = Const16(0xFF);
   const __m256i high = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(top, 8), wTop),
@@ -256,18 +277,31 @@ void PickEverySecondBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) 
                                                _mm256_and_si256(Load(src + 2 * i + 32), low))));
 }
 
+void PickEveryFourthBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) {
+  const __m256i low = _mm256_set1_epi32(0xFF), order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  const auto pick = [&](const uint8_t* p) { return _mm256_and_si256(Load(p), low); };
+  for (std::size_t i = 0; i < count; i += 32, src += 128) {
+    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(pick(src), pick(src + 32)),
+                                               _mm256_packs_epi32(pick(src + 64), pick(src + 96)));
+    Store(dst + i, _mm256_permutevar8x32_epi32(packed, order));
+  }
+}
+
 void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step) {
-  if (step != 2) return scalar::PickBytes(src, dst, count, step);
-  SplitRun(
-      count, 32, 1, [&](std::size_t, std::size_t n) { PickEverySecondBlocks(src, dst, n); },
-      [&](std::size_t s, std::size_t n) { Ssse3Table().pickBytes(src + 2 * s, dst + s, n, 2); });
+  const auto rest = [&](std::size_t s, std::size_t n) { Ssse3Table().pickBytes(src + step * s, dst + s, n, step); };
+  if (step == 2)
+    SplitRun(count, 32, 0, [&](std::size_t, std::size_t n) { PickEverySecondBlocks(src, dst, n); }, rest);
+  else if (step == 4)
+    SplitRun(count, 32, 0, [&](std::size_t, std::size_t n) { PickEveryFourthBlocks(src, dst, n); }, rest);
+  else
+    rest(0, count);
 }
 
 }  // namespace
 
 const PixelKernels& Avx2Table() {
   static const PixelKernels kernels{"avx2",    YuvToRgb,  RgbToYuv,  GrayToRgb, RgbToGray,
-                                    SwapRgb,   SwapBytes, BlendRows, PickBytes, Ssse3Table().pickTriples};
+                                    SwapRgb,   SwapBytes, InterpolateRow, BlendRows, PickBytes, Ssse3Table().pickTriples};
   return kernels;
 }
 

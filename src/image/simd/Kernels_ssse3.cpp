@@ -199,6 +199,20 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
       [&](std::size_t s, std::size_t n) { scalar::SwapBytes(a + s, b + s, n); });
 }
 
+// Both neighbours of 8 outputs by shuffles of one load; (l << 8) + (r - l) * fx wraps in 16 bits
+// but its true value (at most 65280) fits them, so the wrapped result is exact.
+void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
+                    uint16_t* out) {
+  for (std::size_t k = 0; k < count; ++k, out += 8) {
+    const InterpolationBlock& b = blocks[k];
+    const __m128i source = Load(row + b.base);
+    const __m128i l = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.left)));
+    const __m128i r = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.right)));
+    const __m128i fx = Load(reinterpret_cast<const uint8_t*>(b.fraction));
+    Store(reinterpret_cast<uint8_t*>(out), _mm_add_epi16(_mm_slli_epi16(l, 8), _mm_mullo_epi16(_mm_sub_epi16(r, l), fx)));
+  }
+}
+
 // (top * w + bottom * fy) >> 16 in 16-bit lanes: with each element split into high and low bytes,
 // the two partial sums stay below 65536 and ((high sum) + (low sum >> 8)) >> 8 is the same result.
 __m128i Blend8(__m128i top, __m128i bottom, __m128i wTop, __m128i wBottom) {
@@ -236,12 +250,26 @@ void PickEverySecondBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) 
                                     _mm_and_si128(Load(src + 2 * i + 16), low)));
 }
 
+// Every fourth byte: the low bytes of 32-bit lanes.
+void PickEveryFourthBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) {
+  const __m128i low = _mm_set1_epi32(0xFF);
+  const auto pick = [&](const uint8_t* p) { return _mm_and_si128(Load(p), low); };
+  for (std::size_t i = 0; i < count; i += 16, src += 64)
+    Store(dst + i, _mm_packus_epi16(_mm_packs_epi32(pick(src), pick(src + 16)),
+                                    _mm_packs_epi32(pick(src + 32), pick(src + 48))));
+}
+
 void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step) {
-  if (step != 2) return scalar::PickBytes(src, dst, count, step);
-  // The last pick of a block is its byte 30; the load covers 31: one pixel in reserve.
-  SplitRun(
-      count, 16, 1, [&](std::size_t, std::size_t n) { PickEverySecondBlocks(src, dst, n); },
-      [&](std::size_t s, std::size_t n) { scalar::PickBytes(src + 2 * s, dst + s, n, 2); });
+  if (step == 2)
+    SplitRun(
+        count, 16, 0, [&](std::size_t, std::size_t n) { PickEverySecondBlocks(src, dst, n); },
+        [&](std::size_t s, std::size_t n) { scalar::PickBytes(src + 2 * s, dst + s, n, 2); });
+  else if (step == 4)
+    SplitRun(
+        count, 16, 0, [&](std::size_t, std::size_t n) { PickEveryFourthBlocks(src, dst, n); },
+        [&](std::size_t s, std::size_t n) { scalar::PickBytes(src + 4 * s, dst + s, n, 4); });
+  else
+    scalar::PickBytes(src, dst, count, step);
 }
 
 // Three-byte pixels moved as 4-byte words; the spare byte is overwritten by the next pixel, so the
@@ -264,7 +292,7 @@ void PickTriples(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_
 
 const PixelKernels& Ssse3Table() {
   static const PixelKernels kernels{"ssse3",   YuvToRgb,  RgbToYuv,  GrayToRgb,  RgbToGray,
-                                    SwapRgb,   SwapBytes, BlendRows, PickBytes,  PickTriples};
+                                    SwapRgb,   SwapBytes, InterpolateRow, BlendRows, PickBytes,  PickTriples};
   return kernels;
 }
 
