@@ -20,6 +20,13 @@ void Store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v
 __m256i MaskOf(const Mask& m) { return _mm256_broadcastsi128_si256(Load128(m.data())); }
 __m256i Shuffle(__m256i v, const Mask& m) { return _mm256_shuffle_epi8(v, MaskOf(m)); }
 __m256i Const16(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+// A multiplier the compiler must not turn into shifts and adds (more instructions than the one
+// multiply).
+__m256i Factor(int v) {
+  __m256i f = Const16(v);
+  asm("" : "+x"(f));
+  return f;
+}
 // Two 128-bit loads as the low and high lane.
 __m256i LoadLanes(const uint8_t* low, const uint8_t* high) {
   return _mm256_inserti128_si256(_mm256_castsi128_si256(Load128(low)), Load128(high), 1);
@@ -84,10 +91,10 @@ ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
   const __m256i bias = Const16(128);
   const __m256i vv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(v)), bias);
   const __m256i uu = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(u)), bias);
-  const __m256i red = _mm256_add_epi16(vv, _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(vv, Const16(103)), bias), 8));
-  const __m256i greenRest = _mm256_sub_epi16(_mm256_mullo_epi16(vv, Const16(73)), _mm256_mullo_epi16(uu, Const16(88)));
+  const __m256i red = _mm256_add_epi16(vv, _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(vv, Factor(103)), bias), 8));
+  const __m256i greenRest = _mm256_sub_epi16(_mm256_mullo_epi16(vv, Factor(73)), _mm256_mullo_epi16(uu, Factor(88)));
   const __m256i green = _mm256_sub_epi16(_mm256_srai_epi16(_mm256_add_epi16(greenRest, bias), 8), vv);
-  const __m256i blue = _mm256_add_epi16(_mm256_add_epi16(uu, uu), _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(uu, Const16(-58)), bias), 8));
+  const __m256i blue = _mm256_add_epi16(_mm256_add_epi16(uu, uu), _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(uu, Factor(-58)), bias), 8));
   return {red, green, blue};
 }
 
@@ -117,14 +124,14 @@ void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb
 }
 
 __m256i Luma16(__m256i r, __m256i g, __m256i b) {
-  const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(r, Const16(77)), _mm256_mullo_epi16(g, Const16(150))),
-                                       _mm256_mullo_epi16(b, Const16(29)));
+  const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(r, Factor(77)), _mm256_mullo_epi16(g, Factor(150))),
+                                       _mm256_mullo_epi16(b, Factor(29)));
   return _mm256_srli_epi16(_mm256_adds_epu16(sum, Const16(4224)), 8);
 }
 
 __m256i Chroma16(__m256i p, __m256i q, int k1, __m256i s, int k2) {
   const __m256i lead = _mm256_add_epi16(_mm256_slli_epi16(p, 7), Const16(32640));
-  const __m256i rest = _mm256_add_epi16(_mm256_mullo_epi16(q, Const16(k1)), _mm256_mullo_epi16(s, Const16(k2)));
+  const __m256i rest = _mm256_add_epi16(_mm256_mullo_epi16(q, Factor(k1)), _mm256_mullo_epi16(s, Factor(k2)));
   return _mm256_add_epi16(_mm256_srli_epi16(_mm256_sub_epi16(lead, rest), 8), Const16(1));
 }
 

@@ -14,6 +14,13 @@ void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(
 __m128i MaskOf(const Mask& m) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m.data())); }
 __m128i Shuffle(__m128i v, const Mask& m) { return _mm_shuffle_epi8(v, MaskOf(m)); }
 __m128i Const16(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
+// A multiplier the compiler must not turn into shifts and adds (more instructions than the one
+// multiply).
+__m128i Factor(int v) {
+  __m128i f = Const16(v);
+  asm("" : "+x"(f));
+  return f;
+}
 
 // Chroma terms of 8 pairs in 16-bit lanes. Each coefficient k is split as 256 * q + r with a small
 // r, so that (k * D + 128) >> 8 = q * D + ((r * D + 128) >> 8) never leaves 16 bits.
@@ -25,10 +32,10 @@ ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
   const __m128i zero = _mm_setzero_si128(), bias = Const16(128);
   const __m128i vv = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero), bias);
   const __m128i uu = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero), bias);
-  const __m128i red = _mm_add_epi16(vv, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(vv, Const16(103)), bias), 8));
-  const __m128i greenRest = _mm_sub_epi16(_mm_mullo_epi16(vv, Const16(73)), _mm_mullo_epi16(uu, Const16(88)));
+  const __m128i red = _mm_add_epi16(vv, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(vv, Factor(103)), bias), 8));
+  const __m128i greenRest = _mm_sub_epi16(_mm_mullo_epi16(vv, Factor(73)), _mm_mullo_epi16(uu, Factor(88)));
   const __m128i green = _mm_sub_epi16(_mm_srai_epi16(_mm_add_epi16(greenRest, bias), 8), vv);
-  const __m128i blue = _mm_add_epi16(_mm_add_epi16(uu, uu), _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(uu, Const16(-58)), bias), 8));
+  const __m128i blue = _mm_add_epi16(_mm_add_epi16(uu, uu), _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(uu, Factor(-58)), bias), 8));
   return {red, green, blue};
 }
 
@@ -86,15 +93,15 @@ Planar LoadPlanar(const uint8_t* rgb) {
 // (77 R + 150 G + 29 B + 4224) >> 8 clamped: the sum without the bias fits 16 unsigned bits, and
 // the saturating add of the bias lands at 255 exactly when the true value exceeds it.
 __m128i Luma16(__m128i r, __m128i g, __m128i b) {
-  const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, Const16(77)), _mm_mullo_epi16(g, Const16(150))),
-                                    _mm_mullo_epi16(b, Const16(29)));
+  const __m128i sum = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, Factor(77)), _mm_mullo_epi16(g, Factor(150))),
+                                    _mm_mullo_epi16(b, Factor(29)));
   return _mm_srli_epi16(_mm_adds_epu16(sum, Const16(4224)), 8);
 }
 
 // (128 P - (k1 Q + k2 S) + 32896) >> 8 as ((128 P + 32640 - N) >> 8) + 1: never negative, at most 256.
 __m128i Chroma16(__m128i p, __m128i q, int k1, __m128i s, int k2) {
   const __m128i lead = _mm_add_epi16(_mm_slli_epi16(p, 7), Const16(32640));
-  const __m128i rest = _mm_add_epi16(_mm_mullo_epi16(q, Const16(k1)), _mm_mullo_epi16(s, Const16(k2)));
+  const __m128i rest = _mm_add_epi16(_mm_mullo_epi16(q, Factor(k1)), _mm_mullo_epi16(s, Factor(k2)));
   return _mm_add_epi16(_mm_srli_epi16(_mm_sub_epi16(lead, rest), 8), Const16(1));
 }
 
