@@ -4,12 +4,12 @@
 #include <benchmark/benchmark.h>
 #include <libyuv.h>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "image/simd/Kernels.h"
-#include <random>
 
 namespace vialto::bench {
 
@@ -42,10 +42,10 @@ class LibyuvSsse3Only {
   LibyuvSsse3Only() {
     libyuv::MaskCpuFlags(~(libyuv::kCpuHasSSE41 | libyuv::kCpuHasSSE42 | libyuv::kCpuHasAVX |
                            libyuv::kCpuHasAVX2 | libyuv::kCpuHasFMA3 | libyuv::kCpuHasF16C |
-                           libyuv::kCpuHasGFNI | libyuv::kCpuHasAVX512BW |
-                           libyuv::kCpuHasAVX512VL | libyuv::kCpuHasAVX512VNNI |
-                           libyuv::kCpuHasAVX512VBMI | libyuv::kCpuHasAVX512VBMI2 |
-                           libyuv::kCpuHasAVX512VBITALG | libyuv::kCpuHasAVX512VPOPCNTDQ));
+                           libyuv::kCpuHasGFNI | libyuv::kCpuHasAVX512BW | libyuv::kCpuHasAVX512VL |
+                           libyuv::kCpuHasAVX512VNNI | libyuv::kCpuHasAVX512VBMI |
+                           libyuv::kCpuHasAVX512VBMI2 | libyuv::kCpuHasAVX512VBITALG |
+                           libyuv::kCpuHasAVX512VPOPCNTDQ));
   }
   ~LibyuvSsse3Only() { libyuv::MaskCpuFlags(-1); }
   LibyuvSsse3Only(const LibyuvSsse3Only&) = delete;
@@ -56,14 +56,14 @@ class LibyuvSsse3Only {
 template <class Body>
 void Register(const std::string& group, const std::string& impl, const std::string& kase,
               std::size_t bytes, Body body) {
-  benchmark::RegisterBenchmark((group + "/" + impl + "/" + kase).c_str(),
-                               [body, bytes](benchmark::State& state) {
-                                 for (auto _ : state) {
-                                   body();
-                                   benchmark::ClobberMemory();
-                                 }
-                                 state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-                               });
+  benchmark::RegisterBenchmark(
+      (group + "/" + impl + "/" + kase).c_str(), [body, bytes](benchmark::State& state) {
+        for (auto _ : state) {
+          body();
+          benchmark::ClobberMemory();
+        }
+        state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+      });
 }
 
 }  // namespace vialto::bench

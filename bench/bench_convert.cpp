@@ -30,10 +30,12 @@ void RegisterYuvToRgb(const FrameSize& s) {
   const std::size_t n = s.Pixels();
   auto yuv = Buffer(2 * n), rgb = Buffer(3 * n);
   for (const auto& [impl, k] : VialtoTables())
-    Register("YUV422PlaneToRGB", impl, s.Name(), 3 * n, [=, k = k] { img::YuvPlaneToRgb(*k, yuv->data(), rgb->data(), s.width, s.height); });
+    Register("YUV422PlaneToRGB", impl, s.Name(), 3 * n,
+             [=, k = k] { img::YuvPlaneToRgb(*k, yuv->data(), rgb->data(), s.width, s.height); });
   RegisterPeer("YUV422PlaneToRGB", "I422ToRAW", s.Name(), 3 * n, [=] {
     const uint8_t* y = yuv->data();
-    libyuv::I422ToRAW(y, s.width, y + n + n / 2, s.width / 2, y + n, s.width / 2, rgb->data(), 3 * s.width, s.width, s.height);
+    libyuv::I422ToRAW(y, s.width, y + n + n / 2, s.width / 2, y + n, s.width / 2, rgb->data(),
+                      3 * s.width, s.width, s.height);
   });
 }
 
@@ -41,10 +43,12 @@ void RegisterRgbToYuv(const FrameSize& s) {
   const std::size_t n = s.Pixels();
   auto rgb = Buffer(3 * n), yuv = Buffer(2 * n), argb = Buffer(4 * n);
   for (const auto& [impl, k] : VialtoTables())
-    Register("RGBToYUV422Plane", impl, s.Name(), 3 * n, [=, k = k] { img::RgbToYuvPlane(*k, rgb->data(), yuv->data(), s.width, s.height); });
+    Register("RGBToYUV422Plane", impl, s.Name(), 3 * n,
+             [=, k = k] { img::RgbToYuvPlane(*k, rgb->data(), yuv->data(), s.width, s.height); });
   RegisterPeer("RGBToYUV422Plane", "ARGBToI422", s.Name(), 3 * n, [=] {
     uint8_t* y = yuv->data();
-    libyuv::ARGBToI422(argb->data(), 4 * s.width, y, s.width, y + n + n / 2, s.width / 2, y + n, s.width / 2, s.width, s.height);
+    libyuv::ARGBToI422(argb->data(), 4 * s.width, y, s.width, y + n + n / 2, s.width / 2, y + n,
+                       s.width / 2, s.width, s.height);
   });
 }
 
@@ -52,8 +56,10 @@ void RegisterGray(const FrameSize& s) {
   const std::size_t n = s.Pixels();
   auto rgb = Buffer(3 * n), gray = Buffer(n), argb = Buffer(4 * n);
   for (const auto& [impl, k] : VialtoTables()) {
-    Register("RGBToGray", impl, s.Name(), 3 * n, [=, k = k] { img::RgbImageToGray(*k, rgb->data(), gray->data(), s.width, s.height); });
-    Register("GrayToRGB", impl, s.Name(), 3 * n, [=, k = k] { img::GrayImageToRgb(*k, gray->data(), rgb->data(), s.width, s.height); });
+    Register("RGBToGray", impl, s.Name(), 3 * n,
+             [=, k = k] { img::RgbImageToGray(*k, rgb->data(), gray->data(), s.width, s.height); });
+    Register("GrayToRGB", impl, s.Name(), 3 * n,
+             [=, k = k] { img::GrayImageToRgb(*k, gray->data(), rgb->data(), s.width, s.height); });
   }
   RegisterPeer("RGBToGray", "RAWToJ400", s.Name(), 3 * n, [=] {
     libyuv::RAWToJ400(rgb->data(), 3 * s.width, gray->data(), s.width, s.width, s.height);
@@ -67,13 +73,20 @@ void RegisterSwapAndFlip(const FrameSize& s) {
   const std::size_t n = s.Pixels();
   auto rgb = Buffer(3 * n), copy = Buffer(3 * n);
   for (const auto& [impl, k] : VialtoTables()) {
-    Register("ImageSwapRGB", impl, s.Name(), 3 * n, [=, k = k] { img::SwapRgbImage(*k, rgb->data(), static_cast<unsigned>(s.width), static_cast<unsigned>(s.height)); });
-    Register("ImageFlipRows", impl, s.Name(), 3 * n, [=, k = k] { img::FlipRows(*k, rgb->data(), 3 * static_cast<unsigned>(s.width), static_cast<unsigned>(s.height)); });
+    Register("ImageSwapRGB", impl, s.Name(), 3 * n, [=, k = k] {
+      img::SwapRgbImage(*k, rgb->data(), static_cast<unsigned>(s.width),
+                        static_cast<unsigned>(s.height));
+    });
+    Register("ImageFlipRows", impl, s.Name(), 3 * n, [=, k = k] {
+      img::FlipRows(*k, rgb->data(), 3 * static_cast<unsigned>(s.width),
+                    static_cast<unsigned>(s.height));
+    });
   }
   RegisterPeer("ImageSwapRGB", "RAWToRGB24_inplace", s.Name(), 3 * n, [=] {
     libyuv::RAWToRGB24(rgb->data(), 3 * s.width, rgb->data(), 3 * s.width, s.width, s.height);
   });
-  Register("ImageFlipRows", "memcpy", s.Name(), 3 * n, [=] { std::memcpy(copy->data(), rgb->data(), 3 * n); });
+  Register("ImageFlipRows", "memcpy", s.Name(), 3 * n,
+           [=] { std::memcpy(copy->data(), rgb->data(), 3 * n); });
 }
 
 const bool registered = [] {

@@ -31,14 +31,14 @@ void RgbToYuvPlane(const simd::PixelKernels& kernels, const uint8_t* rgb, uint8_
   kernels.rgbToYuv(rgb, yuv, yuv + n, yuv + n + n / 2, pairs);
 }
 
-void GrayImageToRgb(const simd::PixelKernels& kernels, const uint8_t* gray, uint8_t* rgb,
-                    int width, int height) {
+void GrayImageToRgb(const simd::PixelKernels& kernels, const uint8_t* gray, uint8_t* rgb, int width,
+                    int height) {
   const std::size_t n = PixelCount(width, height);
   if (n > 0) kernels.grayToRgb(gray, rgb, n);
 }
 
-void RgbImageToGray(const simd::PixelKernels& kernels, const uint8_t* rgb, uint8_t* gray,
-                    int width, int height) {
+void RgbImageToGray(const simd::PixelKernels& kernels, const uint8_t* rgb, uint8_t* gray, int width,
+                    int height) {
   const std::size_t n = PixelCount(width, height);
   if (n > 0) kernels.rgbToGray(rgb, gray, n);
 }
@@ -54,8 +54,8 @@ int SwapRgbImage(const simd::PixelKernels& kernels, uint8_t* image, unsigned wid
 int FlipRows(const simd::PixelKernels& kernels, unsigned char* image, unsigned rowBytes,
              unsigned rows) {
   if (image == nullptr) return 0;
-  // Callers rely on the failure result when memory is short, so the row buffers are taken even
-  // though the vector kernels exchange rows through registers.
+  // Callers rely on the failure result when memory is short, so the row buffers are taken on
+  // every path; the scalar table exchanges rows through them, vector tables through registers.
   void* first = platform::AllocBytes(rowBytes);
   if (first == nullptr) return 0;
   void* second = platform::AllocBytes(rowBytes);
@@ -63,17 +63,17 @@ int FlipRows(const simd::PixelKernels& kernels, unsigned char* image, unsigned r
     platform::FreeBytes(first);
     return 0;
   }
-  const bool registers = &kernels != &simd::ScalarKernels();
+  const bool throughBuffers = &kernels == &simd::ScalarKernels();
   for (unsigned i = 0; i < rows / 2; ++i) {
     uint8_t* const top = image + static_cast<std::size_t>(i) * rowBytes;
     uint8_t* const bottom = image + static_cast<std::size_t>(rows - 1 - i) * rowBytes;
-    if (registers) {
-      kernels.swapBytes(top, bottom, rowBytes);
-    } else {
+    if (throughBuffers) {
       std::memcpy(first, top, rowBytes);
       std::memcpy(second, bottom, rowBytes);
       std::memcpy(top, second, rowBytes);
       std::memcpy(bottom, first, rowBytes);
+    } else {
+      kernels.swapBytes(top, bottom, rowBytes);
     }
   }
   platform::FreeBytes(second);
@@ -91,8 +91,8 @@ namespace img = vialto::image;
 
 extern "C" {
 
-VIALTO_API int VIALTO_CALL YUV422PlaneToRGB(const unsigned char* yuv, unsigned char* rgb,
-                                            int width, int height) {
+VIALTO_API int VIALTO_CALL YUV422PlaneToRGB(const unsigned char* yuv, unsigned char* rgb, int width,
+                                            int height) {
   img::YuvPlaneToRgb(img::simd::BestKernels(), yuv, rgb, width, height);
   return 1;
 }
@@ -103,8 +103,8 @@ VIALTO_API int VIALTO_CALL YUV422PlaneToRGB_FLOAT(const unsigned char* yuv, unsi
   return 1;
 }
 
-VIALTO_API int VIALTO_CALL RGBToYUV422Plane(const unsigned char* rgb, unsigned char* yuv,
-                                            int width, int height) {
+VIALTO_API int VIALTO_CALL RGBToYUV422Plane(const unsigned char* rgb, unsigned char* yuv, int width,
+                                            int height) {
   img::RgbToYuvPlane(img::simd::BestKernels(), rgb, yuv, width, height);
   return 1;
 }

@@ -20,10 +20,10 @@ void YuvPlaneToRgb(const simd::PixelKernels& kernels, const uint8_t* yuv, uint8_
 // RGB24 to YUV 4:2:2 planar, width / 2 pairs a row, chroma from the left pixel of each pair.
 void RgbToYuvPlane(const simd::PixelKernels& kernels, const uint8_t* rgb, uint8_t* yuv, int width,
                    int height);
-void GrayImageToRgb(const simd::PixelKernels& kernels, const uint8_t* gray, uint8_t* rgb,
-                    int width, int height);
-void RgbImageToGray(const simd::PixelKernels& kernels, const uint8_t* rgb, uint8_t* gray,
-                    int width, int height);
+void GrayImageToRgb(const simd::PixelKernels& kernels, const uint8_t* gray, uint8_t* rgb, int width,
+                    int height);
+void RgbImageToGray(const simd::PixelKernels& kernels, const uint8_t* rgb, uint8_t* gray, int width,
+                    int height);
 // Returns 0 for a null image, else 1.
 int SwapRgbImage(const simd::PixelKernels& kernels, uint8_t* image, unsigned width,
                  unsigned height);

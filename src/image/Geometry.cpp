@@ -54,7 +54,8 @@ HorizontalTable LayOutTable(uint8_t* memory, std::size_t count) {
   t.left = reinterpret_cast<std::size_t*>(memory);
   t.right = t.left + count;
   auto* blocks = reinterpret_cast<uint8_t*>(t.right + count);
-  const std::size_t misalign = reinterpret_cast<uintptr_t>(blocks) % alignof(simd::InterpolationBlock);
+  const std::size_t misalign =
+      reinterpret_cast<uintptr_t>(blocks) % alignof(simd::InterpolationBlock);
   if (misalign != 0) blocks += alignof(simd::InterpolationBlock) - misalign;
   t.blocks = reinterpret_cast<simd::InterpolationBlock*>(blocks);
   t.fraction = reinterpret_cast<uint16_t*>(t.blocks + count / 8);
@@ -128,7 +129,8 @@ bool ResizeSeparable(const simd::PixelKernels& kernels, const ResizeGeometry& g,
   const std::size_t srcRow = static_cast<std::size_t>(srcWidth) * g.pixelBytes;
   const std::size_t count = static_cast<std::size_t>(dstWidth) * g.pixelBytes;
   const std::size_t tableBytes = HorizontalTableBytes(count);
-  auto* memory = static_cast<uint8_t*>(platform::AllocBytes(tableBytes + 2 * count * sizeof(uint16_t)));
+  auto* memory =
+      static_cast<uint8_t*>(platform::AllocBytes(tableBytes + 2 * count * sizeof(uint16_t)));
   if (memory == nullptr) return false;
   HorizontalTable table = LayOutTable(memory, count);
   FillOffsets(g, srcWidth, table);
@@ -208,13 +210,16 @@ void FlipImage(const simd::PixelKernels& kernels, uint8_t* dst, const uint8_t* s
                int rows, int threeBytes) {
   if (width <= 0 || rows <= 0) return;
   const std::size_t rowBytes = static_cast<std::size_t>(width) * (threeBytes != 0 ? 3 : 1);
-  const auto row = [rowBytes](auto* base, int i) { return base + static_cast<std::size_t>(i) * rowBytes; };
+  const auto row = [rowBytes](auto* base, int i) {
+    return base + static_cast<std::size_t>(i) * rowBytes;
+  };
   if (dst != src) {
     for (int i = 0; i < rows; ++i) std::memcpy(row(dst, rows - 1 - i), row(src, i), rowBytes);
     return;
   }
   // In place the rows are exchanged pairwise through registers: no scratch row to allocate.
-  for (int i = 0; i < rows / 2; ++i) kernels.swapBytes(row(dst, i), row(dst, rows - 1 - i), rowBytes);
+  for (int i = 0; i < rows / 2; ++i)
+    kernels.swapBytes(row(dst, i), row(dst, rows - 1 - i), rowBytes);
 }
 
 }  // namespace vialto::image

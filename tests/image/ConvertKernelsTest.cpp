@@ -21,9 +21,8 @@ struct Size {
 };
 
 // Tiny, odd and block-straddling sizes, then the camera frame.
-const Size kSizes[] = {{1, 1},  {2, 1},  {3, 1},   {1, 7},  {5, 3},  {16, 1}, {17, 1}, {31, 2},
-                       {32, 1}, {33, 3}, {47, 5},  {64, 2}, {65, 3}, {99, 7}, {130, 3},
-                       {768, 288}};
+const Size kSizes[] = {{1, 1},  {2, 1},  {3, 1},  {1, 7},  {5, 3},  {16, 1}, {17, 1},  {31, 2},
+                       {32, 1}, {33, 3}, {47, 5}, {64, 2}, {65, 3}, {99, 7}, {130, 3}, {768, 288}};
 
 // A guarded copy of `bytes`: they end where the readable memory does.
 struct Guarded {
@@ -61,19 +60,27 @@ class ConvertKernels : public vialto::test::VectorTable {
 };
 
 TEST_P(ConvertKernels, YuvToRgb) {
-  Compare(2, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) { img::YuvPlaneToRgb(k, in, out, w, h); });
+  Compare(2, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::YuvPlaneToRgb(k, in, out, w, h);
+  });
 }
 
 TEST_P(ConvertKernels, RgbToYuv) {
-  Compare(3, 2, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) { img::RgbToYuvPlane(k, in, out, w, h); });
+  Compare(3, 2, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::RgbToYuvPlane(k, in, out, w, h);
+  });
 }
 
 TEST_P(ConvertKernels, GrayToRgb) {
-  Compare(1, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) { img::GrayImageToRgb(k, in, out, w, h); });
+  Compare(1, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::GrayImageToRgb(k, in, out, w, h);
+  });
 }
 
 TEST_P(ConvertKernels, RgbToGray) {
-  Compare(3, 1, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) { img::RgbImageToGray(k, in, out, w, h); });
+  Compare(3, 1, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::RgbImageToGray(k, in, out, w, h);
+  });
 }
 
 TEST_P(ConvertKernels, SwapRgbInPlace) {

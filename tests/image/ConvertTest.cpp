@@ -80,7 +80,7 @@ TEST(YuvToRgb, FixedPointConvertsEveryPixelOfAnyImage) {
       const bool lone = n % 2 == 1 && i == n - 1;
       uint8_t expect[3];
       vialto::image::simd::scalar::YuvPixelToRgb(yuv[i], lone ? 128 : yuv[n + i / 2],
-                                                  lone ? 128 : yuv[n + n / 2 + i / 2], expect);
+                                                 lone ? 128 : yuv[n + n / 2 + i / 2], expect);
       ASSERT_EQ(0, std::memcmp(expect, &rgb[3 * i], 3)) << "n " << n << " pixel " << i;
     }
   }
@@ -97,8 +97,8 @@ TEST(YuvToRgb, FloatConvertsPairsRowByRowAndSkipsOddColumn) {
 
 TEST(RgbToYuv, WhiteBlackAndLeftPixelChroma) {
   // Red's luma is 93.19 in fixed point and 92.745 in doubles.
-  for (const auto& [convert, redLuma] : {std::pair{&RGBToYUV422Plane, 93},
-                                         std::pair{&RGBToYUV422Plane_FLOAT, 92}}) {
+  for (const auto& [convert, redLuma] :
+       {std::pair{&RGBToYUV422Plane, 93}, std::pair{&RGBToYUV422Plane_FLOAT, 92}}) {
     const Bytes rgb{255, 255, 255, 0, 0, 0, 0, 0, 0, 255, 0, 0};
     Bytes yuv(8, 0xEE);
     convert(rgb.data(), yuv.data(), 4, 1);

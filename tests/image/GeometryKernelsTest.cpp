@@ -23,10 +23,11 @@ class GeometryKernels : public vialto::test::VectorTable {};
 // The fast resize (picking for whole factors, separable passes otherwise) gives the bytes of the
 // direct four-neighbour formula, reductions and enlargements, both pixel sizes.
 TEST_P(GeometryKernels, ResizeMatchesDirectFormula) {
-  const int sizes[][4] = {{1, 2, 4, 4},     {2, 2, 5, 9},     {8, 8, 4, 4},      {9, 7, 4, 5},
-                          {4, 4, 8, 8},     {17, 5, 33, 11},  {33, 21, 16, 10},  {64, 48, 32, 24},
-                          {100, 3, 37, 40}, {768, 288, 384, 144}, {768, 288, 1536, 576},
-                          {768, 288, 192, 72}, {50, 50, 75, 75}, {5, 40, 160, 4}};
+  const int sizes[][4] = {{1, 2, 4, 4},         {2, 2, 5, 9},          {8, 8, 4, 4},
+                          {9, 7, 4, 5},         {4, 4, 8, 8},          {17, 5, 33, 11},
+                          {33, 21, 16, 10},     {64, 48, 32, 24},      {100, 3, 37, 40},
+                          {768, 288, 384, 144}, {768, 288, 1536, 576}, {768, 288, 192, 72},
+                          {50, 50, 75, 75},     {5, 40, 160, 4}};
   uint32_t seed = 7;
   for (const auto& s : sizes)
     for (const int mode : {0, 3}) {
@@ -36,9 +37,12 @@ TEST_P(GeometryKernels, ResizeMatchesDirectFormula) {
       std::memcpy(src.data(), random.data(), random.size());
       const std::size_t out = static_cast<std::size_t>(s[2]) * s[3] * b;
       GuardedBuffer expect(out, 0x11), got(out, 0x11);
-      ASSERT_EQ(img::ResizeImageReference(expect.data(), src.data(), s[0], s[1], s[2], s[3], mode), 1);
-      ASSERT_EQ(img::ResizeImage(Vector(), got.data(), src.data(), s[0], s[1], s[2], s[3], mode), 1);
-      ASSERT_EQ(Contents(got), Contents(expect)) << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3] << " mode " << mode;
+      ASSERT_EQ(img::ResizeImageReference(expect.data(), src.data(), s[0], s[1], s[2], s[3], mode),
+                1);
+      ASSERT_EQ(img::ResizeImage(Vector(), got.data(), src.data(), s[0], s[1], s[2], s[3], mode),
+                1);
+      ASSERT_EQ(Contents(got), Contents(expect))
+          << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3] << " mode " << mode;
     }
 }
 

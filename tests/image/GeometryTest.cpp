@@ -64,8 +64,9 @@ TEST(Resize, TwoRowSourceUsesOnlyTheFirstRow) {
   const Bytes src{10, 20, 30, 40, 200, 200, 200, 200};
   Bytes dst(4 * 6);
   ASSERT_EQ(ImageResize(dst.data(), src.data(), 4, 2, 4, 6, 0, 0), 1);
-  for (int j = 0; j < 6; ++j) EXPECT_EQ(Bytes(dst.begin() + 4 * j, dst.begin() + 4 * j + 4),
-                                        Bytes(src.begin(), src.begin() + 4));
+  for (int j = 0; j < 6; ++j)
+    EXPECT_EQ(Bytes(dst.begin() + 4 * j, dst.begin() + 4 * j + 4),
+              Bytes(src.begin(), src.begin() + 4));
 }
 
 TEST(Resize, WithoutMemoryGivesTheSameBytes) {

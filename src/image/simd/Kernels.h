@@ -60,7 +60,8 @@ const PixelKernels* Avx2Kernels();
 const PixelKernels& BestKernels();
 
 // Runs `vector(start, count)` on the largest multiple of `block` units that leaves at least
-// `reserve` units after it (room for a kernel's wide reads), and `scalar(start, count)` on the rest.
+// `reserve` units after it (room for a kernel's wide reads), and `scalar(start, count)` on the
+// rest.
 template <class Vector, class Scalar>
 inline void SplitRun(std::size_t count, std::size_t block, std::size_t reserve, Vector vector,
                      Scalar scalar) {

@@ -81,10 +81,10 @@ void PickTriples(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_
 namespace vialto::image::simd {
 
 const PixelKernels& ScalarKernels() {
-  static const PixelKernels kernels{"scalar",          scalar::YuvToRgb,  scalar::RgbToYuv,
-                                    scalar::GrayToRgb, scalar::RgbToGray, scalar::SwapRgb,
-                                    scalar::SwapBytes, scalar::InterpolateRow, scalar::BlendRows, scalar::PickBytes,
-                                    scalar::PickTriples};
+  static const PixelKernels kernels{"scalar",          scalar::YuvToRgb,       scalar::RgbToYuv,
+                                    scalar::GrayToRgb, scalar::RgbToGray,      scalar::SwapRgb,
+                                    scalar::SwapBytes, scalar::InterpolateRow, scalar::BlendRows,
+                                    scalar::PickBytes, scalar::PickTriples};
   return kernels;
 }
 

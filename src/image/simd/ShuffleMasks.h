@@ -41,7 +41,8 @@ constexpr Mask TripleMask(int part) {
 // Four whole pixels in bytes 0..11: red and blue exchanged, bytes 12..15 kept.
 constexpr Mask SwapRedBlueMask() {
   Mask m{};
-  for (int i = 0; i < 16; ++i) m[i] = static_cast<int8_t>(i >= 12 ? i : i % 3 == 1 ? i : i - i % 3 + 2 - i % 3);
+  for (int i = 0; i < 16; ++i)
+    m[i] = static_cast<int8_t>(i >= 12 ? i : i % 3 == 1 ? i : i - i % 3 + 2 - i % 3);
   return m;
 }
 
