@@ -213,7 +213,7 @@ TEST(CliInfo, JsonDescribesTheFileAndEveryFrame) {
 }
 
 TEST(CliInfo, RelativeNamesThatLookLikeSchemesStayLocal) {
-  VIALTO_REQUIRE(DecoderAndFramesWork(), "decoder (seq) and frame retrieval (frames)");
+  VIALTO_REQUIRE(DecoderWorks(), "decoder (seq)");
   TempDir dir;
   ASSERT_EQ(MakeSynthetic(dir, "ser", "ftp-frames.ser", 1).status, 0);
   ASSERT_EQ(MakeSynthetic(dir, "ser", "http.ser", 1).status, 0);
