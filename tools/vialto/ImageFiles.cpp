@@ -70,16 +70,10 @@ Picture DecodePnm(const std::vector<uint8_t>& bytes, const std::string& path) {
 }
 
 void WritePnm(const std::string& path, const Picture& picture, int channels) {
-  const Picture& source = picture;
-  Picture converted;
-  const Picture* out = &source;
-  if (channels == 1 && picture.channels == 3) {
-    converted = ToGrey(picture);
-    out = &converted;
-  } else if (channels == 3 && picture.channels == 1) {
-    converted = WidenToRgb(picture);
-    out = &converted;
-  }
+  const Picture converted = channels == picture.channels ? Picture{}
+                            : channels == 1             ? ToGrey(picture)
+                                                        : WidenToRgb(picture);
+  const Picture* out = channels == picture.channels ? &picture : &converted;
   const std::string header = std::string(channels == 3 ? "P6" : "P5") + "\n" +
                              std::to_string(out->width) + " " + std::to_string(out->height) +
                              "\n255\n";

@@ -209,12 +209,6 @@ std::vector<uint8_t> Sequence::StoredData() {
   return std::vector<uint8_t>(data.get(), data.get() + length);
 }
 
-std::vector<uint8_t> Sequence::StoredJpeg() {
-  if (!IsSe1() || (!CodecIs("JPE") && !CodecIs("JPG"))) return {};
-  std::vector<uint8_t> stream = StoredData();
-  return stream;
-}
-
 Picture Sequence::UprightRgb() {
   RequireDecodableCodec();
   int w = 0, h = 0, aux = 0;

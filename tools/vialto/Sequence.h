@@ -63,8 +63,6 @@ class Sequence {
   std::vector<uint8_t> Yuv422(int* width, int* height);
   // Bitmap order for the drawing routines.
   Bitmap ForDrawing();
-  // The stored stream when it is a JPEG that decodes upright ("se1" frames), else empty.
-  std::vector<uint8_t> StoredJpeg();
 
  private:
   bool CodecIs(const char* tag);
