@@ -1,18 +1,33 @@
 #include "platform/net/InternetSession.h"
 
+#include "platform/net/CurlConnection.h"
+#include "platform/net/FtpSource.h"
+#include "platform/net/HttpSource.h"
+
 namespace vialto::platform {
 
-struct InternetSession::Impl {
-  std::string agent;
-};
+InternetSession::InternetSession(const char* agent)
+    : connection_(std::make_shared<net::CurlConnection>(net::SessionOptions{agent ? agent : ""})) {}
 
-InternetSession::InternetSession(const char* agent) : impl_(std::make_unique<Impl>()) {
-  impl_->agent = agent;
-}
-
+// Sources share the connection, so one that outlives the session still has its handle.
 InternetSession::~InternetSession() = default;
 
-// Remote sources are not available in this build yet.
-std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string&) { return nullptr; }
+std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
+  // Only the schemes the decoder hands over; anything else names nothing this session reaches.
+  if (url.starts_with("http://") || url.starts_with("https://")) return net::OpenHttp(connection_, url);
+  if (url.starts_with("ftp://")) return net::OpenFtp(connection_, url);
+  return nullptr;
+}
+
+void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall) {
+  connection_->options().connectTimeout = connect;
+  connection_->options().stallTimeout = stall;
+}
+
+void InternetSession::SetTrustedCertificates(const std::string& caFile) {
+  connection_->options().caFile = caFile;
+}
+
+int64_t InternetSession::RequestCount() const { return connection_->requests(); }
 
 }  // namespace vialto::platform
