@@ -1,10 +1,20 @@
 #include "platform/net/InternetSession.h"
 
+#include <strings.h>
+
 #include "platform/net/CurlConnection.h"
 #include "platform/net/FtpSource.h"
 #include "platform/net/HttpSource.h"
 
 namespace vialto::platform {
+
+namespace {
+
+bool HasScheme(const std::string& url, const char* scheme) {
+  return ::strncasecmp(url.c_str(), scheme, std::char_traits<char>::length(scheme)) == 0;
+}
+
+}  // namespace
 
 InternetSession::InternetSession(const char* agent)
     : connection_(std::make_shared<net::CurlConnection>(net::SessionOptions{agent ? agent : ""})) {}
@@ -14,8 +24,8 @@ InternetSession::~InternetSession() = default;
 
 std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
   // Only the schemes the decoder hands over; anything else names nothing this session reaches.
-  if (url.starts_with("http://") || url.starts_with("https://")) return net::OpenHttp(connection_, url);
-  if (url.starts_with("ftp://")) return net::OpenFtp(connection_, url);
+  if (HasScheme(url, "http://") || HasScheme(url, "https://")) return net::OpenHttp(connection_, url);
+  if (HasScheme(url, "ftp://")) return net::OpenFtp(connection_, url);
   return nullptr;
 }
 
