@@ -38,6 +38,15 @@ class FtpSource final : public ByteSource, private TransferHolder {
   int64_t Length() const override { return length_; }
 
   bool ReadAt(int64_t pos, void* buf, std::size_t n, std::size_t* got) override {
+    try {
+      return ReadStream(pos, buf, n, got);
+    } catch (const std::bad_alloc&) {
+      throw InternetError("ftp: out of memory for the transfer");
+    }
+  }
+
+ private:
+  bool ReadStream(int64_t pos, void* buf, std::size_t n, std::size_t* got) {
     *got = 0;
     if (pos < 0) return false;
     if (pos >= length_) return true;
@@ -45,6 +54,9 @@ class FtpSource final : public ByteSource, private TransferHolder {
     readEnd_ = pos + wanted;
     auto* out = static_cast<uint8_t*>(buf);
     int64_t done = 0;
+    // A transfer that broke is started again once per read: the server may have dropped a data
+    // connection that sat paused between reads.
+    bool started = false;
     while (done < wanted) {
       const int64_t at = pos + done;
       if (at >= bufferStart_ && at < StreamPos()) {
@@ -53,10 +65,12 @@ class FtpSource final : public ByteSource, private TransferHolder {
         done += count;
         continue;
       }
-      if (!active_ || at < bufferStart_ || at > StreamPos() + kSkipThrough) {
+      const bool broken = active_ && finished_ && result_ != CURLE_OK;
+      if (broken && started) ThrowTransportFailure("ftp", result_);
+      if (!active_ || broken || at < bufferStart_ || at > StreamPos() + kSkipThrough) {
         StartTransfer(at);
+        started = true;
       } else if (finished_) {
-        if (result_ != CURLE_OK) ThrowTransportFailure("ftp", result_);
         break;  // the file ended before its measured length
       }
       skipTo_ = at;
@@ -67,7 +81,6 @@ class FtpSource final : public ByteSource, private TransferHolder {
     return true;
   }
 
- private:
   int64_t StreamPos() const { return bufferStart_ + static_cast<int64_t>(buffer_.size()); }
 
   void StartTransfer(int64_t at) {
@@ -121,8 +134,6 @@ class FtpSource final : public ByteSource, private TransferHolder {
       if (finished_ || StreamPos() != before || paused_) break;
       curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
     }
-    if (finished_ && result_ != CURLE_OK && StreamPos() == before)
-      ThrowTransportFailure("ftp", result_);
   }
 
   void CollectResult() {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -214,6 +217,15 @@ class HttpSource final : public ByteSource {
   int64_t Length() const override { return length_; }
 
   bool ReadAt(int64_t pos, void* buf, std::size_t n, std::size_t* got) override {
+    try {
+      return ReadBlocks(pos, buf, n, got);
+    } catch (const std::bad_alloc&) {
+      throw InternetError("http: out of memory for the transfer");
+    }
+  }
+
+ private:
+  bool ReadBlocks(int64_t pos, void* buf, std::size_t n, std::size_t* got) {
     *got = 0;
     if (pos < 0) return false;
     if (pos >= length_) return true;
@@ -233,7 +245,6 @@ class HttpSource final : public ByteSource {
     return true;
   }
 
- private:
   Block* Find(int64_t pos) {
     for (Block& b : blocks_)
       if (b.Holds(pos)) {

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <new>
+
 #include "platform/net/CurlConnection.h"
 #include "platform/net/FtpSource.h"
 #include "platform/net/HttpSource.h"
@@ -23,10 +25,16 @@ InternetSession::InternetSession(const char* agent)
 InternetSession::~InternetSession() = default;
 
 std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
-  // Only the schemes the decoder hands over; anything else names nothing this session reaches.
-  if (HasScheme(url, "http://") || HasScheme(url, "https://")) return net::OpenHttp(connection_, url);
-  if (HasScheme(url, "ftp://")) return net::OpenFtp(connection_, url);
-  return nullptr;
+  // Callers catch InternetError; memory running out mid-transfer fails the open the same way.
+  try {
+    // Only the schemes the decoder hands over; anything else names nothing this session reaches.
+    if (HasScheme(url, "http://") || HasScheme(url, "https://"))
+      return net::OpenHttp(connection_, url);
+    if (HasScheme(url, "ftp://")) return net::OpenFtp(connection_, url);
+    return nullptr;
+  } catch (const std::bad_alloc&) {
+    throw InternetError("out of memory for the transfer");
+  }
 }
 
 void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall) {
