@@ -1,19 +1,139 @@
-// Placeholder picture until the arrow overlay lands: the object is built at load and freed at
-// unload, and draws nothing.
 #include "image/ArrowOverlay.h"
 
-#include <cstdlib>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
+#include "Embedded.h"
+#include "platform/Alloc.h"
+#include "platform/Module.h"
 #include "vialto/vialto.h"
 
 namespace {
-const CArrowOverlay g_arrowOverlay;
+constexpr int kTileCount = 8;
+constexpr std::size_t kFileHeaderBytes = 14;
+constexpr std::size_t kInfoHeaderBytes = 40;
+constexpr std::size_t kOffBitsOffset = 10;  // bfOffBits within the file header
+constexpr char kOverrideFileName[] = "vialtox.res";
+
+int32_t ReadInt32(const unsigned char* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
 }
 
+uint16_t ReadUInt16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+// The built-in picture must be what the tile arithmetic assumes: eight square 24-bit tiles with
+// unpadded rows, all of whose pixels are present.
+bool IsUsablePicture(const unsigned char* info, int32_t width, int32_t height,
+                     std::size_t pixelBytesPresent) {
+  if (width <= 0 || static_cast<int64_t>(height) != int64_t{kTileCount} * width) return false;
+  if (ReadUInt16(info + 14) != 24 || ReadInt32(info + 16) != 0) return false;  // 24-bit BI_RGB
+  if (width % 4 != 0) return false;  // rows of width * 3 bytes need no padding
+  return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 3 <= pixelBytesPresent;
+}
+}  // namespace
+
 CArrowOverlay::CArrowOverlay() { LoadPicture(); }
-CArrowOverlay::~CArrowOverlay() { std::free(m_pPixels); }
-int CArrowOverlay::LoadPicture() { return 1; }
-int CArrowOverlay::PasteTile(unsigned char*, int, int, int, int, int) const { return 1; }
+
+CArrowOverlay::~CArrowOverlay() { vialto::platform::FreeBytes(m_pPixels); }
+
+int CArrowOverlay::LoadPicture() {
+  vialto::platform::FreeBytes(m_pPixels);  // a second load replaces the first
+  m_pPixels = nullptr;
+  m_nWidth = 0;
+  m_nHeight = 0;
+  if (!CopyBuiltInPicture()) return 1;  // no picture: pastes draw nothing
+  ReadOverrideFile();
+  m_nHeight = m_nWidth;  // from here on the tile height
+  return 1;
+}
+
+// The embedded bytes are a whole BMP file: file header, info header, then the pixel array.
+bool CArrowOverlay::CopyBuiltInPicture() {
+  using vialto::embedded::vialto_arrows_bmp;
+  using vialto::embedded::vialto_arrows_bmp_size;
+  if (vialto_arrows_bmp_size < kFileHeaderBytes + kInfoHeaderBytes) return false;
+  const unsigned char* info = vialto_arrows_bmp + kFileHeaderBytes;
+  const unsigned char* pixels = info + kInfoHeaderBytes;
+  const int32_t width = ReadInt32(info + 4);
+  const int32_t height = ReadInt32(info + 8);
+  if (!IsUsablePicture(info, width, height,
+                       vialto_arrows_bmp_size - kFileHeaderBytes - kInfoHeaderBytes)) {
+    return false;
+  }
+  const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+  m_pPixels = static_cast<unsigned char*>(vialto::platform::AllocBytes(bytes));
+  if (m_pPixels == nullptr) return false;
+  std::memcpy(m_pPixels, pixels, bytes);
+  m_nWidth = width;
+  m_nHeight = height;
+  return true;
+}
+
+// Whatever lies at the file's bfOffBits is taken as pixels in the built-in layout; a short file
+// overwrites only the leading part. A file too short to hold bfOffBits is ignored.
+void CArrowOverlay::ReadOverrideFile() {
+  const std::string path = vialto::platform::OwnModuleDirectory() + kOverrideFileName;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return;
+  unsigned char header[kFileHeaderBytes];
+  if (std::fread(header, 1, sizeof header, file) == sizeof header) {
+    const uint32_t offBits = static_cast<uint32_t>(ReadInt32(header + kOffBitsOffset));
+    if (std::fseek(file, static_cast<long>(offBits), SEEK_SET) == 0) {
+      const std::size_t bytes =
+          static_cast<std::size_t>(m_nWidth) * static_cast<std::size_t>(m_nHeight) * 3;
+      std::fread(m_pPixels, 1, bytes, file);
+    }
+  }
+  std::fclose(file);
+}
+
+int CArrowOverlay::PasteTile(unsigned char* image, int width, int height, int x, int y,
+                             int tile) const {
+  const int w = m_nWidth;
+  const int h = m_nHeight;
+  if (m_pPixels == nullptr || image == nullptr || width <= 0 || height <= 0) return 1;
+  int64_t index = tile;  // 64-bit: a huge base tile plus the shifts must not overflow
+  int left = x;
+  int top = y;
+  if (x > w) {
+    left = x - w;
+    index += 1;
+  }
+  if (y > h) {
+    top = y - h;
+    index += 2;
+  }
+  if (index < 0 || index >= kTileCount) return 1;
+  const std::size_t tileBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3;
+  BlendTile(image, m_pPixels + static_cast<std::size_t>(index) * tileBytes, width, height, left,
+            top);
+  return 1;
+}
+
+int CArrowOverlay::BlendTile(unsigned char* image, const unsigned char* tilePixels, int width,
+                             int height, int left, int top) const {
+  if (left >= width || left < 0 || top >= height || top < 0) return 0;
+  // Clipped at the right and bottom edges, so nothing outside width x height is touched.
+  const int columns = m_nWidth < width - left ? m_nWidth : width - left;
+  const int rows = m_nHeight < height - top ? m_nHeight : height - top;
+  for (int r = 0; r < rows; ++r) {
+    const unsigned char* s = tilePixels + static_cast<std::size_t>(r) * m_nWidth * 3;
+    unsigned char* d =
+        image + (static_cast<std::size_t>(top + r) * static_cast<std::size_t>(width) + left) * 3;
+    for (int c = 0; c < columns; ++c, s += 3, d += 3) {
+      if ((s[0] | s[1] | s[2]) == 0) continue;  // transparent
+      for (int i = 0; i < 3; ++i) d[i] = static_cast<unsigned char>((d[i] + s[i]) >> 1);
+    }
+  }
+  return 1;
+}
+
+namespace {
+// Built while the library loads and freed when it unloads; only read in between.
+const CArrowOverlay g_arrowOverlay;
+}  // namespace
 
 const CArrowOverlay& TheArrowOverlay() { return g_arrowOverlay; }
 

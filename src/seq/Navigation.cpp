@@ -1,17 +1,308 @@
-// Placeholder entry points until navigation lands: no move succeeds.
+// Moving the decoder: "ser" moves are arithmetic on the frame size, "se1" moves walk the chain of
+// sub-headers or search the file for a frame's sync marker.
+#include <climits>
 #include <cstring>
 
+#include "platform/Alloc.h"
 #include "seq/SerFileDecode.h"
+#include "seq/SerRecords.h"
+
+using vialto::platform::InternetError;
+namespace seq = vialto::seq;
+
+namespace {
+
+constexpr char kSearchMarker[8] = {'Q', 'X', 'A', 'A', 'A', 'A', 'A', 'A'};
+constexpr int64_t kWindowSlack = 512;  // bytes read beyond each window
+constexpr int64_t kScanSlack = 256;    // markers scanned beyond each window
+constexpr int kMinPasses = 10;
+constexpr int kMaxPasses = 1000;
+
+int32_t LoadLe32(const unsigned char* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                              static_cast<uint32_t>(p[2]) << 16 |
+                              static_cast<uint32_t>(p[3]) << 24);
+}
+
+char LowerAscii(unsigned char c) {
+  return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+}
+
+// Window length for the search: the average frame length.
+int64_t SearchWindowLength(int64_t fileLength, int frameCount) {
+  return frameCount != 0 ? fileLength / frameCount : fileLength / 5;
+}
+
+int SearchPassLimit(int frameCount) {
+  const int limit = frameCount / 5;
+  return limit < kMinPasses ? kMinPasses : limit > kMaxPasses ? kMaxPasses : limit;
+}
+
+struct WindowBuffer {
+  explicit WindowBuffer(std::size_t n)
+      : bytes(static_cast<unsigned char*>(vialto::platform::AllocBytes(n))), size(n) {}
+  ~WindowBuffer() { vialto::platform::FreeBytes(bytes); }
+  WindowBuffer(const WindowBuffer&) = delete;
+  WindowBuffer& operator=(const WindowBuffer&) = delete;
+  unsigned char* bytes;
+  std::size_t size;
+};
+
+// What one window's scan saw.
+struct WindowScan {
+  bool sawMarker = false;
+  bool found = false;
+  int64_t lastPos = 0;
+  int32_t lastNo = 0;
+};
+
+WindowScan ScanWindow(const unsigned char* buf, int64_t windowStart, int64_t scanLength,
+                      int target) {
+  WindowScan scan;
+  for (int64_t i = 0; i < scanLength; ++i) {
+    if (buf[i] != 'Q' || std::memcmp(buf + i, kSearchMarker, sizeof kSearchMarker) != 0) continue;
+    scan.sawMarker = true;
+    scan.lastPos = windowStart + i;
+    scan.lastNo = LoadLe32(buf + i + 12);
+    if (scan.lastNo == target) {
+      scan.found = true;
+      break;
+    }
+  }
+  return scan;
+}
+
+}  // namespace
+
+int64_t CSerFileDecode::SerFrameStride() const {
+  const int mode = m_SerInfo.byColorMode;
+  if (mode != m_SerInfo.byColorMode2) return 0;
+  if (mode == 1) return seq::kColourFrameBytes;
+  if (mode == 2) return seq::kGreyFrameBytes;
+  return 0;
+}
+
+CSerFileDecode::SavedPosition CSerFileDecode::SavePosition() const {
+  SavedPosition saved;
+  saved.frameNo = m_nCurFrameNo;
+  saved.framePos = m_nCurFramePos;
+  saved.subHeadInfo = m_SubHeadInfo;
+  std::memcpy(saved.subHeadBuf, m_SubHeadBuf, sizeof m_SubHeadBuf);
+  return saved;
+}
+
+void CSerFileDecode::RestorePosition(const SavedPosition& saved) {
+  m_nCurFrameNo = saved.frameNo;
+  m_nCurFramePos = saved.framePos;
+  m_SubHeadInfo = saved.subHeadInfo;
+  std::memcpy(m_SubHeadBuf, saved.subHeadBuf, sizeof m_SubHeadBuf);
+}
+
+bool CSerFileDecode::SubHeadHasMarker() const {
+  static constexpr char kStepMarker[7] = {'q', 'x', 'a', 'a', 'a', 'a', 'a'};
+  for (std::size_t i = 0; i < sizeof kStepMarker; ++i)
+    if (LowerAscii(m_SubHeadBuf[i]) != kStepMarker[i]) return false;
+  return true;
+}
+
+int CSerFileDecode::StepFrame(int delta) {
+  if (delta != 1 && delta != -1) return 0;
+  const SavedPosition saved = SavePosition();
+  const int64_t next = delta == 1 ? m_nCurFramePos + m_SubHeadInfo.nFrameLen
+                                  : m_nCurFramePos - m_SubHeadInfo.nPrevFrameLen;
+  // A forward step must advance, or a chain with a zero length would never reach its end; and no
+  // position in front of the file is ever read.
+  if ((delta == 1 && m_SubHeadInfo.nFrameLen <= 0) || next < 0) return 0;
+  // Counted, not read from the sub-header; a searched-for number may already stand at INT_MAX.
+  const int64_t counted = static_cast<int64_t>(m_nCurFrameNo) + delta;
+  m_nCurFrameNo = counted < 0 ? 0 : counted > INT_MAX ? INT_MAX : static_cast<int32_t>(counted);
+  m_nCurFramePos = next;
+  if (!ReadSubHead(nullptr) || !SubHeadHasMarker()) {
+    RestorePosition(saved);
+    return 0;
+  }
+  Ser_BufToSubHeadInfo(m_SubHeadBuf, &m_SubHeadInfo);
+  return 1;
+}
+
+int CSerFileDecode::MoveFirst() {
+  if (IsSer()) {
+    m_nCurFrameNo = 0;
+    m_nCurFramePos = 0;
+    return 1;
+  }
+  if (!IsSe1()) return 0;
+  m_nCurFrameNo = 0;
+  if (m_nSourceKind == seq::kFtp) {
+    char name[sizeof m_szFileName];
+    std::memcpy(name, m_szFileName, sizeof name);
+    return OpenByName(name) == 1 ? 1 : 0;
+  }
+  m_nCurFramePos = HeadLength();
+  if (!ReadSubHead(nullptr)) return 0;
+  Ser_BufToSubHeadInfo(m_SubHeadBuf, &m_SubHeadInfo);
+  return 1;
+}
+
+int CSerFileDecode::MoveEnd() {
+  if (IsSer()) {
+    if (m_SerInfo.wFrameCount == 0) {
+      m_nCurFrameNo = 0;
+      return 0;
+    }
+    m_nCurFrameNo = m_SerInfo.wFrameCount - 1;
+    if (const int64_t stride = SerFrameStride()) m_nCurFramePos = m_nCurFrameNo * stride;
+    return 1;
+  }
+  if (!IsSe1()) return 0;
+  while (StepFrame(+1)) {
+  }
+  if (!ReadSubHead(nullptr)) return 0;
+  Ser_BufToSubHeadInfo(m_SubHeadBuf, &m_SubHeadInfo);
+  return 1;
+}
+
+int CSerFileDecode::MoveRelative(int delta) {
+  if (IsSe1()) return StepFrame(delta);
+  if (!IsSer()) return 0;
+  const int64_t count = m_SerInfo.wFrameCount;
+  const int64_t n = static_cast<int64_t>(m_nCurFrameNo) + delta;
+  if (n >= count) {
+    m_nCurFrameNo = count == 0 ? 0 : static_cast<int32_t>(count - 1);
+    return 0;
+  }
+  if (n < 0) {
+    m_nCurFrameNo = 0;
+    return 0;
+  }
+  m_nCurFrameNo = static_cast<int32_t>(n);
+  if (const int64_t stride = SerFrameStride()) m_nCurFramePos = n * stride;
+  return 1;
+}
+
+int CSerFileDecode::MoveTo(int frameNo) {
+  const int count = m_SerInfo.wFrameCount;
+  if (IsSer()) {
+    if (frameNo < 0) {
+      m_nCurFrameNo = 0;
+      m_nCurFramePos = 0;
+      return 0;
+    }
+    if (count == 0) {
+      m_nCurFrameNo = 0;
+      return 0;
+    }
+    m_nCurFrameNo = frameNo >= count ? count - 1 : frameNo;
+    if (const int64_t stride = SerFrameStride()) m_nCurFramePos = m_nCurFrameNo * stride;
+    return 1;
+  }
+  if (!IsSe1() || m_nSourceKind == seq::kFtp) return 0;
+  if (frameNo < 0) return MoveFirst();
+  // Frame numbers count from 0, so the last frame carries wFrameCount - 1.
+  const int target = count > 0 && frameNo >= count ? count - 1 : frameNo;
+  const SavedPosition saved = SavePosition();
+  int64_t pos = 0;
+  int no = 0;
+  if (!LocateFrame(target, &pos, &no)) return 0;
+  m_nCurFrameNo = no;
+  m_nCurFramePos = pos;
+  if (!ReadSubHead(nullptr)) {
+    RestorePosition(saved);
+    return 0;
+  }
+  Ser_BufToSubHeadInfo(m_SubHeadBuf, &m_SubHeadInfo);
+  return 1;
+}
+
+int CSerFileDecode::LocateFrame(int target, int64_t* pos, int* frameNo) {
+  const int count = m_SerInfo.wFrameCount;
+  const int64_t window = SearchWindowLength(m_nFileLength, count);
+  if (window < 0) return 0;
+  WindowBuffer buffer(static_cast<std::size_t>(window + kWindowSlack));
+  if (!buffer.bytes) return 0;
+  const int passLimit = SearchPassLimit(count);
+  const bool remote = IsRemote();
+
+  int64_t k = target;
+  int direction = -1;
+  int passes = 0;
+  bool found = false;
+  int64_t lastPos = 0;
+  int32_t lastNo = -1;
+  while (!found && passes <= passLimit) {
+    if (k < 0) k = 0;
+    // Windows past the end read as zeros; saturate instead of overflowing the product.
+    const int64_t start = window != 0 && k > m_nFileLength / window ? m_nFileLength : k * window;
+    try {
+      if (!ReadSource(start, buffer.bytes, buffer.size)) return 0;
+    } catch (const InternetError&) {
+      return 0;
+    }
+    const WindowScan scan = ScanWindow(buffer.bytes, start, window + kScanSlack, target);
+    if (scan.sawMarker) {
+      lastPos = scan.lastPos;
+      lastNo = scan.lastNo;
+      found = scan.found;
+      if (lastNo < target) direction = +1;
+      if (lastNo > target) direction = -1;
+    }
+    k += direction;
+    ++passes;
+    // A remote source pays for every window: settle on what the first marker-bearing one holds.
+    if (remote && scan.sawMarker) found = true;
+  }
+  if (!found) return 0;
+  *pos = lastPos;
+  *frameNo = lastNo;
+  return 1;
+}
 
 extern "C" {
-VIALTO_API int VIALTO_CALL Ser_MoveFirst(CSerFileDecode*) { return 0; }
-VIALTO_API int VIALTO_CALL Ser_MoveEnd(CSerFileDecode*) { return 0; }
-VIALTO_API int VIALTO_CALL Ser_MoveCurrentFrameNo(CSerFileDecode*, int) { return 0; }
-VIALTO_API int VIALTO_CALL Ser_MoveTo(CSerFileDecode*, int) { return 0; }
-VIALTO_API int VIALTO_CALL Ser_GetCurrentFrameNo(CSerFileDecode*) { return -1; }
-VIALTO_API int VIALTO_CALL Ser_GetCurrentFramePos(CSerFileDecode*) { return 0; }
-VIALTO_API int VIALTO_CALL Ser_GetCurrentSubHeadInfo(CSerFileDecode*, void* out) {
-  std::memset(out, 0, 64);
-  return 64;
+
+VIALTO_API int VIALTO_CALL Ser_MoveFirst(CSerFileDecode* decoder) {
+  try {
+    return decoder->MoveFirst();
+  } catch (...) {
+    return 0;
+  }
 }
+
+VIALTO_API int VIALTO_CALL Ser_MoveEnd(CSerFileDecode* decoder) {
+  try {
+    return decoder->MoveEnd();
+  } catch (...) {
+    return 0;
+  }
 }
+
+VIALTO_API int VIALTO_CALL Ser_MoveCurrentFrameNo(CSerFileDecode* decoder, int delta) {
+  try {
+    return decoder->MoveRelative(delta);
+  } catch (...) {
+    return 0;
+  }
+}
+
+VIALTO_API int VIALTO_CALL Ser_MoveTo(CSerFileDecode* decoder, int frameNo) {
+  try {
+    return decoder->MoveTo(frameNo);
+  } catch (...) {
+    return 0;
+  }
+}
+
+VIALTO_API int VIALTO_CALL Ser_GetCurrentFrameNo(CSerFileDecode* decoder) {
+  return decoder->m_nCurFrameNo;
+}
+
+VIALTO_API int VIALTO_CALL Ser_GetCurrentFramePos(CSerFileDecode* decoder) {
+  const int64_t pos = decoder->m_nCurFramePos;
+  return pos > INT_MAX ? -1 : static_cast<int>(pos);
+}
+
+VIALTO_API int VIALTO_CALL Ser_GetCurrentSubHeadInfo(CSerFileDecode* decoder, void* out) {
+  std::memcpy(out, decoder->m_SubHeadBuf, sizeof decoder->m_SubHeadBuf);
+  return static_cast<int>(sizeof decoder->m_SubHeadBuf);
+}
+
+}  // extern "C"

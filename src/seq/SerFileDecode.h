@@ -32,18 +32,22 @@ class CSerFileDecode {
   CSerFileDecode& operator=(const CSerFileDecode&) = delete;
 
   // --- open and close (SerFileDecode.cpp) -----------------------------------------------------
-  // Ser_SetSerFileName: 1 opened, 0 failed, -1 no recognised type.
+  // Ser_SetSerFileName: 1 opened, 0 failed, -1 no recognised type. Internet failures are caught
+  // and give 0. name may point into m_szFileName.
   int OpenByName(const char* name);
   // Ser_SetSerFileFtp. Always 1.
   int SetFtpSettings(const char* text1, const char* text2, const char* text3, int value);
   // Releases the stream; type, frame number, position and buffers keep their values.
   void CloseSource();
   // Reads the 64 bytes at m_nCurFramePos into m_SubHeadBuf (zero-filled behind a short read) and
-  // copies them to copyTo when given. 64, or 0 on failure.
+  // copies them to copyTo when given. 64, or 0 on failure (m_SubHeadBuf then keeps its bytes).
+  // Never throws: an internet failure is a 0.
   int ReadSubHead(void* copyTo);
-  // Reads n bytes at pos under the source-access rules: fails while no stream is held or m_bOpen
-  // is 0; a local file that cannot be opened clears m_bOpen. Bytes not delivered are zero.
-  // *got (when given) receives the count delivered. Throws InternetError for remote failures.
+  // Reads n bytes at absolute position pos, for every kind of source. Fails (false, nothing
+  // written) while no stream is held, m_bOpen is 0 or pos is negative. A local file that cannot
+  // be opened or read any more clears m_bOpen. On success the bytes not delivered (behind the
+  // end of the source) are zero and *got (when given) receives the count delivered; a short read
+  // is a success. Throws InternetError for remote transport failures; callers catch it.
   bool ReadSource(int64_t pos, void* buf, std::size_t n, std::size_t* got = nullptr);
 
   bool HasFile() const { return m_nFileType == vialto::seq::kSerFile || m_nFileType == vialto::seq::kSe1File; }
@@ -61,6 +65,19 @@ class CSerFileDecode {
   int LocateFrame(int target, int64_t* pos, int* frameNo);
   // "ser": frame size S for the mode pair, 0 when no position is computed for it.
   int64_t SerFrameStride() const;
+
+  // What a failed "se1" move puts back: frame number, position and both sub-header forms.
+  struct SavedPosition {
+    int32_t frameNo;
+    int64_t framePos;
+    SubHeadInfo subHeadInfo;
+    unsigned char subHeadBuf[64];
+  };
+  SavedPosition SavePosition() const;
+  void RestorePosition(const SavedPosition& saved);
+  // The first 7 bytes of m_SubHeadBuf are "qxaaaaa", case ignored (the check a step makes).
+  bool SubHeadHasMarker() const;
+  bool IsRemote() const { return m_nSourceKind != vialto::seq::kLocal; }
 
   // --- the data model --------------------------------------------------------------------------
   int32_t m_nFileType = vialto::seq::kNoFile;

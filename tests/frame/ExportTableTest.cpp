@@ -6,7 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <regex>
+#include <sstream>
 #include <set>
 #include <string>
 
@@ -61,17 +61,21 @@ std::vector<DynamicSymbol> DefinedDynamicSymbols(const std::string& path) {
 std::set<std::string> NamesInExportsMap() {
   std::ifstream in(VIALTO_EXPORTS_MAP);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  text = std::regex_replace(text, std::regex(R"(/\*[\s\S]*?\*/)"), "");
+  for (auto open = text.find("/*"); open != std::string::npos; open = text.find("/*"))
+    text.erase(open, text.find("*/", open) + 2 - open);
   text = text.substr(0, text.find("local:"));
   std::set<std::string> names;
-  const std::regex quoted(R"re("([^"]+)";)re"), plain(R"(^\s*([A-Za-z_][A-Za-z0-9_]*);)");
-  for (std::sregex_iterator it(text.begin(), text.end(), quoted), end; it != end; ++it)
-    names.insert((*it)[1]);
   std::istringstream lines(text);
   std::string line;
-  std::smatch m;
-  while (std::getline(lines, line))
-    if (std::regex_search(line, m, plain)) names.insert(m[1]);
+  while (std::getline(lines, line)) {
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line.back() != ';') continue;
+    std::string name = line.substr(first, line.size() - 1 - first);
+    if (name.size() > 2 && name.front() == '"' && name.back() == '"')
+      names.insert(name.substr(1, name.size() - 2));  // a C++ name
+    else if (!name.empty() && name.find_first_of(" {}:") == std::string::npos)
+      names.insert(name);
+  }
   return names;
 }
 

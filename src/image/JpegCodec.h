@@ -1,0 +1,38 @@
+// The JPEG memory codec: RGB24 or grey images to baseline JPEG streams and back, through libjpeg
+// and the memory managers of JpegMemory. Result buffers come from platform::AllocBytes and go back
+// through platform::FreeBytes (the exports' Ser_DeleteJpegToRGBBuf). Failures and libjpeg warnings
+// are reported to the user through platform::ShowNotice.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+namespace vialto::image {
+
+// Size of the buffer JpegCompress allocates for a width x height image: the larger of
+// width*height*3 and a bound on a baseline stream of that size with its headers and tables.
+std::size_t JpegCompressCapacity(int width, int height);
+
+// Compresses an RGB24 (bitDepth 24) or grey (8) image, top row first, at `quality` (libjpeg limits
+// it to 1..100), 4:2:0 for colour. Returns a new buffer holding the stream in its first *length
+// bytes, or null: silently for a null image, a zero size or no memory (*length untouched), after
+// the fatal notice for anything libjpeg rejects (another bit depth, too large a size).
+unsigned char* JpegCompress(const unsigned char* image, int width, int height, int bitDepth,
+                            int quality, uint32_t* length);
+
+// Decompresses a JPEG stream into a new buffer of width*height*3 bytes: RGB24 (*bitDepth 24) or
+// grey packed into the first width*height bytes (*bitDepth 8, the rest zero). *width and *height
+// are set to 0 first, then to the image size once the buffer is allocated. Null for no data, a
+// component count other than 1 or 3 (both outputs 0), no memory (the out-of-memory notice) or a
+// fatal libjpeg error (the fatal notice). The first libjpeg warning of a call is shown and
+// decoding goes on; a stream cut short gets a fake end-of-image marker.
+unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* width,
+                              uint32_t* height, int* bitDepth);
+
+// Texts and captions of the codec's notices.
+inline constexpr const char* kJpegFatalCaption = "Compress or Decompress Fatal Error";
+inline constexpr const char* kJpegFatalText = "Error in Compress or Decompress";
+inline constexpr const char* kJpegWarningCaption = "JPEG Error";
+inline constexpr const char* kJpegOutOfMemoryCaption = "vialto";
+inline constexpr const char* kJpegOutOfMemoryText = "\nDecompress is out of memory ";
+
+}  // namespace vialto::image

@@ -1,0 +1,48 @@
+// The notice sink: per thread, restored by scope, and the default one-line stderr rendering.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/Notice.h"
+
+namespace vialto::platform {
+namespace {
+
+TEST(Notice, SinkIsPerThreadAndRestoredByScope) {
+  std::vector<std::string> outer, inner, other;
+  {
+    ScopedNoticeSink scope([&](std::string_view c, std::string_view t) {
+      outer.push_back(std::string(c) + "|" + std::string(t));
+    });
+    {
+      ScopedNoticeSink nested([&](std::string_view, std::string_view t) { inner.emplace_back(t); });
+      ShowNotice("A", "one");
+    }
+    ShowNotice("B", "\ntwo ");
+    std::thread([&] {
+      ScopedNoticeSink mine([&](std::string_view, std::string_view t) { other.emplace_back(t); });
+      ShowNotice("C", "three");
+    }).join();
+  }
+  EXPECT_EQ(inner, std::vector<std::string>{"one"});
+  EXPECT_EQ(outer, std::vector<std::string>{"B|\ntwo "});  // the text exactly as given
+  EXPECT_EQ(other, std::vector<std::string>{"three"});
+}
+
+TEST(Notice, ThrowingSinkIsContained) {
+  ScopedNoticeSink scope([](std::string_view, std::string_view) { throw 42; });
+  ShowNotice("caption", "text");  // must return normally
+}
+
+TEST(Notice, DefaultSinkWritesOneLineToStderr) {
+  testing::internal::CaptureStderr();
+  ShowNotice("vialto", "\nDecompress is out of memory ");
+  ShowNotice("JPEG Error", "Premature end of JPEG file");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "vialto: Decompress is out of memory\nJPEG Error: Premature end of JPEG file\n");
+}
+
+}  // namespace
+}  // namespace vialto::platform
