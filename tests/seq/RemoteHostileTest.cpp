@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 
 #include "seq/DecoderFixture.h"
 #include "support/SampleBuilder.h"
@@ -107,6 +108,28 @@ TEST_F(RemoteHostileTest, StallsEndWithinTheTimeouts) {
   EXPECT_LT(WalkChecked(), se1_->FrameCount());
   EXPECT_EQ(Ser_SaveToLocal(d_.handle(), out_.File("stalled").c_str(), 0), 0);
   EXPECT_LT(Clock::now() - start, 8 * kStall + std::chrono::seconds(3));
+}
+
+TEST_F(RemoteHostileTest, AnFtpServerThatGoesAwayEndsTheWalkAtWhatArrived) {
+  TempDir root;
+  Se1Sample big;
+  Se1Frame f;
+  f.padding = 100'000;
+  big.AddFrames(40, f);  // 4 MB: more than the stream buffers ahead
+  big.Write(root.File("big.se1"));
+  auto server = std::make_unique<FtpServer>(root.path().string());
+  ShortenTimeouts(d_);
+  ASSERT_EQ(d_.Open(server->Url("big.se1")), 1);
+  ASSERT_EQ(Ser_MoveCurrentFrameNo(d_.handle(), 1), 1);
+  server.reset();
+  int reached = 1;
+  while (Ser_MoveCurrentFrameNo(d_.handle(), 1) == 1) {
+    ++reached;
+    EXPECT_EQ(d_.Pos(), big.Positions()[reached]);
+  }
+  EXPECT_LT(reached, big.FrameCount() - 1);
+  EXPECT_EQ(d_.FrameNo(), reached);  // the failed step left the decoder where it was
+  EXPECT_EQ(Ser_MoveFirst(d_.handle()), 0);
 }
 
 }  // namespace
