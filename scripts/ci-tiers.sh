@@ -14,7 +14,7 @@ echo "== ThreadSanitizer: concurrency tests"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVIALTO_TSAN=ON \
       -DVIALTO_BUILD_BENCH=OFF -DVIALTO_BUILD_TOOLS=OFF >/dev/null
 cmake --build build-tsan -j"$(nproc)" --target vialto_tests
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/vialto_tests --gtest_filter='*Concurren*:*Threads*'
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/vialto_tests --gtest_filter='*Concurren*:*Thread*'
 
 echo "== libFuzzer: ${fuzz_seconds}s per target"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -242,7 +242,11 @@ VIALTO_STATIC_ASSERT(offsetof(LOGFONTA, lfFaceName) == 28, "LOGFONTA.lfFaceName"
 #endif /* !_WIN32 */
 
 /* The sequence decoder, an opaque handle. */
+#ifdef __cplusplus
+class CSerFileDecode;
+#else
 typedef struct CSerFileDecode CSerFileDecode;
+#endif
 
 /* ---------------------------------------------------------------------------------------------
  * Library frame: samples.

@@ -159,7 +159,10 @@ unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* w
   }
   jpeg_start_decompress(&cinfo);
   const std::size_t pixels = std::size_t{cinfo.output_width} * cinfo.output_height;
-  err.result = static_cast<unsigned char*>(platform::AllocBytes(pixels * 3));
+  // A header may claim up to 65500 x 65500 pixels (12.9 GB) whatever data follows; beyond
+  // kJpegMaxDecodePixels the result is refused like an allocation that failed.
+  if (pixels <= kJpegMaxDecodePixels)
+    err.result = static_cast<unsigned char*>(platform::AllocBytes(pixels * 3));
   if (err.result == nullptr) {
     platform::ShowNotice(kJpegOutOfMemoryCaption, kJpegOutOfMemoryText);
     jpeg_destroy_decompress(&cinfo);

@@ -29,6 +29,8 @@ unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* w
                               uint32_t* height, int* bitDepth);
 
 // Texts and captions of the codec's notices.
+// Largest picture a decode hands out: 16384 x 16384 pixels (768 MiB of RGB24).
+inline constexpr std::size_t kJpegMaxDecodePixels = std::size_t{1} << 28;
 inline constexpr const char* kJpegFatalCaption = "Compress or Decompress Fatal Error";
 inline constexpr const char* kJpegFatalText = "Error in Compress or Decompress";
 inline constexpr const char* kJpegWarningCaption = "JPEG Error";

@@ -553,6 +553,23 @@ TEST(JpegDecompress, NoMemoryForTheResult) {
                                                   std::string("\nDecompress is out of memory ")));
 }
 
+TEST(JpegDecompress, HeaderClaimingAGiantPictureIsRefusedWithoutAllocating) {
+  Bytes stream = Encode(TestPicture(16, 16, 3), 16, 16, EncodeOptions{});
+  // Rewrite the frame header to claim 30000 x 30000 pixels (2.7 GB) over 16 x 16 of data.
+  for (std::size_t i = 0; i + 8 < stream.size(); ++i)
+    if (stream[i] == 0xFF && stream[i + 1] == 0xC0) {
+      stream[i + 5] = 30000 >> 8, stream[i + 6] = 30000 & 0xFF;
+      stream[i + 7] = 30000 >> 8, stream[i + 8] = 30000 & 0xFF;
+      break;
+    }
+  NoticeRecorder recorder;
+  OurDecode decoded(stream);
+  EXPECT_EQ(decoded.buffer, nullptr);
+  EXPECT_EQ(decoded.width + decoded.height, 0u);
+  ASSERT_EQ(recorder.notices().size(), 1u);
+  EXPECT_EQ(recorder.notices()[0].first, kJpegOutOfMemoryCaption);
+}
+
 TEST(JpegCodec, CallsOnSeparateThreadsKeepTheirOwnNotices) {
   const Bytes stream = Encode(TestPicture(160, 120, 3), 160, 120, EncodeOptions{});
   const Bytes cut(stream.begin(), stream.begin() + stream.size() / 3);

@@ -1,0 +1,361 @@
+// AVX2 kernels, 32 pixels a block. Byte shuffles work within 128-bit lanes, so each lane holds
+// its own 16 pixels and the lanes are put in order when stored. Remainders go to the scalar
+// kernels through SplitRun.
+#include <immintrin.h>
+
+#include "image/simd/Kernels.h"
+#include "image/simd/KernelsScalar.h"
+#include "image/simd/ShuffleMasks.h"
+
+namespace vialto::image::simd {
+
+const PixelKernels& Ssse3Table();
+
+namespace {
+
+__m256i Load(const void* p) { return _mm256_loadu_si256(static_cast<const __m256i*>(p)); }
+__m128i Load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+void Store(void* p, __m256i v) { _mm256_storeu_si256(static_cast<__m256i*>(p), v); }
+void Store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+__m256i MaskOf(const Mask& m) { return _mm256_broadcastsi128_si256(Load128(m.data())); }
+__m256i Shuffle(__m256i v, const Mask& m) { return _mm256_shuffle_epi8(v, MaskOf(m)); }
+__m256i Const16(int v) { return _mm256_set1_epi16(static_cast<short>(v)); }
+// A multiplier the compiler must not turn into shifts and adds (more instructions than the one
+// multiply).
+__m256i Factor(int v) {
+  __m256i f = Const16(v);
+  asm("" : "+x"(f));
+  return f;
+}
+// Two 128-bit loads as the low and high lane.
+__m256i LoadLanes(const uint8_t* low, const uint8_t* high) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(Load128(low)), Load128(high), 1);
+}
+// 16-bit lanes of [a0 b0 | a1 b1] after packing, put back as a0 a1 b0 b1.
+__m256i InOrder(__m256i packed) {
+  return _mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+// Three registers of interleaved bytes, each lane 48 bytes of its own 16 pixels, stored as 96
+// consecutive bytes.
+void StoreLanes48(uint8_t* out, __m256i o0, __m256i o1, __m256i o2) {
+  // Lane by lane: cheaper than cross-lane permutes on cores that split 256-bit operations.
+  Store128(out, _mm256_castsi256_si128(o0));
+  Store128(out + 16, _mm256_castsi256_si128(o1));
+  Store128(out + 32, _mm256_castsi256_si128(o2));
+  Store128(out + 48, _mm256_extracti128_si256(o0, 1));
+  Store128(out + 64, _mm256_extracti128_si256(o1, 1));
+  Store128(out + 80, _mm256_extracti128_si256(o2, 1));
+}
+
+void StoreInterleaved(uint8_t* out, __m256i r, __m256i g, __m256i b) {
+  __m256i o[3];
+#pragma GCC unroll 3
+  for (int part = 0; part < 3; ++part)
+    o[part] = _mm256_or_si256(
+        _mm256_or_si256(Shuffle(r, kInterleave[part][0]), Shuffle(g, kInterleave[part][1])),
+        Shuffle(b, kInterleave[part][2]));
+  StoreLanes48(out, o[0], o[1], o[2]);
+}
+
+// 96 bytes of 32 pixels as three registers whose lanes hold 48 bytes (16 pixels) each.
+struct Planar {
+  __m256i r, g, b;
+};
+
+// 96 bytes as three registers whose lanes hold bytes 0..47 and 48..95 (the inverse of
+// StoreLanes48).
+struct Lanes48 {
+  __m256i part[3];
+};
+
+Lanes48 LoadLanes48(const uint8_t* rgb) {
+  return {LoadLanes(rgb, rgb + 48), LoadLanes(rgb + 16, rgb + 64), LoadLanes(rgb + 32, rgb + 80)};
+}
+
+Planar LoadPlanar(const uint8_t* rgb) {
+  const Lanes48 lanes = LoadLanes48(rgb);
+  const __m256i p0 = lanes.part[0], p1 = lanes.part[1], p2 = lanes.part[2];
+  __m256i ch[3];
+#pragma GCC unroll 3
+  for (int k = 0; k < 3; ++k)
+    ch[k] = _mm256_or_si256(
+        _mm256_or_si256(Shuffle(p0, kDeinterleave[0][k]), Shuffle(p1, kDeinterleave[1][k])),
+        Shuffle(p2, kDeinterleave[2][k]));
+  return {ch[0], ch[1], ch[2]};
+}
+
+// See the SSSE3 kernels for the coefficient splits that keep every term in 16 bits.
+struct ChromaTerms {
+  __m256i red, green, blue;
+};
+
+ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
+  const __m256i bias = Const16(128);
+  const __m256i vv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(v)), bias);
+  const __m256i uu = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(u)), bias);
+  const __m256i red = _mm256_add_epi16(
+      vv, _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(vv, Factor(103)), bias), 8));
+  const __m256i greenRest =
+      _mm256_sub_epi16(_mm256_mullo_epi16(vv, Factor(73)), _mm256_mullo_epi16(uu, Factor(88)));
+  const __m256i green =
+      _mm256_sub_epi16(_mm256_srai_epi16(_mm256_add_epi16(greenRest, bias), 8), vv);
+  const __m256i blue = _mm256_add_epi16(
+      _mm256_add_epi16(uu, uu),
+      _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(uu, Factor(-58)), bias), 8));
+  return {red, green, blue};
+}
+
+__m256i AddToLuma(__m256i yLow, __m256i yHigh, __m256i term) {
+  return _mm256_packus_epi16(_mm256_add_epi16(yLow, _mm256_unpacklo_epi16(term, term)),
+                             _mm256_add_epi16(yHigh, _mm256_unpackhi_epi16(term, term)));
+}
+
+void YuvToRgbBlocks(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
+                    std::size_t pixels) {
+  const __m256i zero = _mm256_setzero_si256(), offset = Const16(16);
+  for (std::size_t i = 0; i < pixels; i += 32) {
+    const ChromaTerms c = ComputeChroma(v + i / 2, u + i / 2);
+    const __m256i luma = Load(y + i);
+    const __m256i low = _mm256_sub_epi16(_mm256_unpacklo_epi8(luma, zero), offset);
+    const __m256i high = _mm256_sub_epi16(_mm256_unpackhi_epi8(luma, zero), offset);
+    StoreInterleaved(rgb + 3 * i, AddToLuma(low, high, c.red), AddToLuma(low, high, c.green),
+                     AddToLuma(low, high, c.blue));
+  }
+}
+
+void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
+              std::size_t pixels) {
+  SplitRun(
+      pixels, 32, 0, [&](std::size_t, std::size_t n) { YuvToRgbBlocks(y, v, u, rgb, n); },
+      [&](std::size_t s, std::size_t n) {
+        Ssse3Table().yuvToRgb(y + s, v + s / 2, u + s / 2, rgb + 3 * s, n);
+      });
+}
+
+__m256i Luma16(__m256i r, __m256i g, __m256i b) {
+  const __m256i sum = _mm256_add_epi16(
+      _mm256_add_epi16(_mm256_mullo_epi16(r, Factor(77)), _mm256_mullo_epi16(g, Factor(150))),
+      _mm256_mullo_epi16(b, Factor(29)));
+  return _mm256_srli_epi16(_mm256_adds_epu16(sum, Const16(4224)), 8);
+}
+
+__m256i Chroma16(__m256i p, __m256i q, int k1, __m256i s, int k2) {
+  const __m256i lead = _mm256_add_epi16(_mm256_slli_epi16(p, 7), Const16(32640));
+  const __m256i rest =
+      _mm256_add_epi16(_mm256_mullo_epi16(q, Factor(k1)), _mm256_mullo_epi16(s, Factor(k2)));
+  return _mm256_add_epi16(_mm256_srli_epi16(_mm256_sub_epi16(lead, rest), 8), Const16(1));
+}
+
+void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
+  const __m256i zero = _mm256_setzero_si256(), evenMask = Const16(0xFF);
+  for (std::size_t k = 0; k < pairs; k += 16) {
+    const Planar p = LoadPlanar(rgb + 6 * k);
+    const __m256i low = Luma16(_mm256_unpacklo_epi8(p.r, zero), _mm256_unpacklo_epi8(p.g, zero),
+                               _mm256_unpacklo_epi8(p.b, zero));
+    const __m256i high = Luma16(_mm256_unpackhi_epi8(p.r, zero), _mm256_unpackhi_epi8(p.g, zero),
+                                _mm256_unpackhi_epi8(p.b, zero));
+    Store(y + 2 * k, _mm256_packus_epi16(low, high));
+    const __m256i r = _mm256_and_si256(p.r, evenMask), g = _mm256_and_si256(p.g, evenMask),
+                  b = _mm256_and_si256(p.b, evenMask);
+    const __m256i chroma =
+        InOrder(_mm256_packus_epi16(Chroma16(r, g, 107, b, 21), Chroma16(b, g, 85, r, 43)));
+    Store128(v + k, _mm256_castsi256_si128(chroma));
+    Store128(u + k, _mm256_extracti128_si256(chroma, 1));
+  }
+}
+
+void RgbToYuv(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
+  SplitRun(
+      pairs, 16, 0, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
+      [&](std::size_t s, std::size_t n) {
+        Ssse3Table().rgbToYuv(rgb + 6 * s, y + 2 * s, v + s, u + s, n);
+      });
+}
+
+void GrayToRgbBlocks(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
+  const __m256i offset = _mm256_set1_epi8(16);
+  for (std::size_t i = 0; i < pixels; i += 32, rgb += 96) {
+    const __m256i g = _mm256_subs_epu8(Load(gray + i), offset);
+    StoreLanes48(rgb, Shuffle(g, kTriple[0]), Shuffle(g, kTriple[1]), Shuffle(g, kTriple[2]));
+  }
+}
+
+void GrayToRgb(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
+  SplitRun(
+      pixels, 32, 0, [&](std::size_t, std::size_t n) { GrayToRgbBlocks(gray, rgb, n); },
+      [&](std::size_t s, std::size_t n) { Ssse3Table().grayToRgb(gray + s, rgb + 3 * s, n); });
+}
+
+// Grey of 4 + 4 pixels (bytes 0..11 of each lane) in 32-bit lanes; see the SSSE3 kernel.
+__m256i Gray32(__m256i px) {
+  const __m256i rg =
+      _mm256_madd_epi16(Shuffle(px, kRedGreenPairs), _mm256_set1_epi32(19235 << 16 | 19595));
+  const __m256i gb =
+      _mm256_madd_epi16(Shuffle(px, kGreenBluePairs), _mm256_set1_epi32(7471 << 16 | 19235));
+  return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(rg, gb), _mm256_set1_epi32(32768)),
+                           16);
+}
+
+void RgbToGrayBlocks(const uint8_t* rgb, uint8_t* gray, std::size_t pixels) {
+  const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  for (std::size_t i = 0; i < pixels; i += 32, rgb += 96) {
+    const __m256i a =
+        _mm256_packs_epi32(Gray32(LoadLanes(rgb, rgb + 12)), Gray32(LoadLanes(rgb + 24, rgb + 36)));
+    const __m256i b = _mm256_packs_epi32(Gray32(LoadLanes(rgb + 48, rgb + 60)),
+                                         Gray32(LoadLanes(rgb + 72, rgb + 84)));
+    Store(gray + i, _mm256_permutevar8x32_epi32(_mm256_packus_epi16(a, b), order));
+  }
+}
+
+void RgbToGray(const uint8_t* rgb, uint8_t* gray, std::size_t pixels) {
+  SplitRun(
+      pixels, 32, 2, [&](std::size_t, std::size_t n) { RgbToGrayBlocks(rgb, gray, n); },
+      [&](std::size_t s, std::size_t n) { Ssse3Table().rgbToGray(rgb + 3 * s, gray + s, n); });
+}
+
+// 32 pixels, each lane 16 of them in three registers, as in the SSSE3 kernel.
+void SwapRgbBlocks(uint8_t* rgb, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; i += 32, rgb += 96) {
+    const Lanes48 in = LoadLanes48(rgb);
+    __m256i out[3];
+#pragma GCC unroll 3
+    for (int part = 0; part < 3; ++part) {
+      out[part] = _mm256_setzero_si256();
+#pragma GCC unroll 3
+      for (int source = 0; source < 3; ++source)
+        if (part + 1 >= source && source + 1 >= part)
+          out[part] =
+              _mm256_or_si256(out[part], Shuffle(in.part[source], kSwapRedBlueParts[part][source]));
+    }
+    StoreLanes48(rgb, out[0], out[1], out[2]);
+  }
+}
+
+void SwapRgb(uint8_t* rgb, std::size_t pixels) {
+  SplitRun(
+      pixels, 32, 0, [&](std::size_t, std::size_t n) { SwapRgbBlocks(rgb, n); },
+      [&](std::size_t s, std::size_t n) { Ssse3Table().swapRgb(rgb + 3 * s, n); });
+}
+
+void SwapBytesBlocks(uint8_t* a, uint8_t* b, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; i += 64) {
+    const __m256i a0 = Load(a + i), a1 = Load(a + i + 32), b0 = Load(b + i), b1 = Load(b + i + 32);
+    Store(a + i, b0);
+    Store(a + i + 32, b1);
+    Store(b + i, a0);
+    Store(b + i + 32, a1);
+  }
+}
+
+void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
+  SplitRun(
+      bytes, 64, 0, [&](std::size_t, std::size_t n) { SwapBytesBlocks(a, b, n); },
+      [&](std::size_t s, std::size_t n) { Ssse3Table().swapBytes(a + s, b + s, n); });
+}
+
+// Two blocks at a time, one a lane; see the SSSE3 kernel.
+void InterpolatePairs(const uint8_t* row, const InterpolationBlock* blocks, std::size_t pairs,
+                      uint16_t* out) {
+  for (std::size_t k = 0; k < pairs; ++k, blocks += 2, out += 16) {
+    const InterpolationBlock& a = blocks[0];
+    const InterpolationBlock& b = blocks[1];
+    const __m256i source = LoadLanes(row + a.base, row + b.base);
+    const auto lanes = [](const auto& x, const auto& y) {
+      return LoadLanes(reinterpret_cast<const uint8_t*>(x), reinterpret_cast<const uint8_t*>(y));
+    };
+    const __m256i l = _mm256_shuffle_epi8(source, lanes(a.left, b.left));
+    const __m256i r = _mm256_shuffle_epi8(source, lanes(a.right, b.right));
+    const __m256i fx = lanes(a.fraction, b.fraction);
+    Store(out, _mm256_add_epi16(_mm256_slli_epi16(l, 8),
+                                _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx)));
+  }
+}
+
+void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
+                    uint16_t* out) {
+  InterpolatePairs(row, blocks, count / 2, out);
+  if (count % 2 != 0)
+    Ssse3Table().interpolateRow(row, blocks + count - 1, 1, out + 8 * (count - 1));
+}
+
+__m256i Blend16(__m256i top, __m256i bottom, __m256i wTop, __m256i wBottom) {
+  const __m256i lowByte = Const16(0xFF);
+  const __m256i high = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(top, 8), wTop),
+                                        _mm256_mullo_epi16(_mm256_srli_epi16(bottom, 8), wBottom));
+  const __m256i low =
+      _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(top, lowByte), wTop),
+                       _mm256_mullo_epi16(_mm256_and_si256(bottom, lowByte), wBottom));
+  return _mm256_srli_epi16(_mm256_add_epi16(high, _mm256_srli_epi16(low, 8)), 8);
+}
+
+void BlendRowsBlocks(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+                     unsigned fy) {
+  const __m256i wTop = Const16(static_cast<int>(256 - fy)), wBottom = Const16(static_cast<int>(fy));
+  for (std::size_t i = 0; i < count; i += 32) {
+    const __m256i a = Blend16(Load(top + i), Load(bottom + i), wTop, wBottom);
+    const __m256i b = Blend16(Load(top + i + 16), Load(bottom + i + 16), wTop, wBottom);
+    Store(dst + i, InOrder(_mm256_packus_epi16(a, b)));
+  }
+}
+
+void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+               unsigned fy) {
+  SplitRun(
+      count, 32, 0, [&](std::size_t, std::size_t n) { BlendRowsBlocks(top, bottom, dst, n, fy); },
+      [&](std::size_t s, std::size_t n) {
+        Ssse3Table().blendRows(top + s, bottom + s, dst + s, n, fy);
+      });
+}
+
+void PickEverySecondBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) {
+  const __m256i low = Const16(0xFF);
+  for (std::size_t i = 0; i < count; i += 32)
+    Store(dst + i, InOrder(_mm256_packus_epi16(_mm256_and_si256(Load(src + 2 * i), low),
+                                               _mm256_and_si256(Load(src + 2 * i + 32), low))));
+}
+
+void PickEveryFourthBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) {
+  const __m256i low = _mm256_set1_epi32(0xFF), order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+  const auto pick = [&](const uint8_t* p) { return _mm256_and_si256(Load(p), low); };
+  for (std::size_t i = 0; i < count; i += 32, src += 128) {
+    const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(pick(src), pick(src + 32)),
+                                               _mm256_packs_epi32(pick(src + 64), pick(src + 96)));
+    Store(dst + i, _mm256_permutevar8x32_epi32(packed, order));
+  }
+}
+
+void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step) {
+  const auto rest = [&](std::size_t s, std::size_t n) {
+    Ssse3Table().pickBytes(src + step * s, dst + s, n, step);
+  };
+  if (step == 2)
+    SplitRun(
+        count, 32, 0, [&](std::size_t, std::size_t n) { PickEverySecondBlocks(src, dst, n); },
+        rest);
+  else if (step == 4)
+    SplitRun(
+        count, 32, 0, [&](std::size_t, std::size_t n) { PickEveryFourthBlocks(src, dst, n); },
+        rest);
+  else
+    rest(0, count);
+}
+
+}  // namespace
+
+const PixelKernels& Avx2Table() {
+  static const PixelKernels kernels{"avx2",
+                                    YuvToRgb,
+                                    RgbToYuv,
+                                    GrayToRgb,
+                                    RgbToGray,
+                                    SwapRgb,
+                                    SwapBytes,
+                                    InterpolateRow,
+                                    BlendRows,
+                                    PickBytes,
+                                    Ssse3Table().pickTriples};
+  return kernels;
+}
+
+}  // namespace vialto::image::simd

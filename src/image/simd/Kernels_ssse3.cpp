@@ -1,0 +1,334 @@
+// SSSE3 kernels (SSE2 where no byte shuffle is needed), 16 pixels a block. Each entry runs its
+// blocks through SplitRun and leaves the remainder to the scalar kernel.
+#include <tmmintrin.h>
+
+#include "image/simd/Kernels.h"
+#include "image/simd/KernelsScalar.h"
+#include "image/simd/ShuffleMasks.h"
+
+namespace vialto::image::simd {
+namespace {
+
+__m128i Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+void Store(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+__m128i MaskOf(const Mask& m) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m.data()));
+}
+__m128i Shuffle(__m128i v, const Mask& m) { return _mm_shuffle_epi8(v, MaskOf(m)); }
+__m128i Const16(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
+// A multiplier the compiler must not turn into shifts and adds (more instructions than the one
+// multiply).
+__m128i Factor(int v) {
+  __m128i f = Const16(v);
+  asm("" : "+x"(f));
+  return f;
+}
+
+// Chroma terms of 8 pairs in 16-bit lanes. Each coefficient k is split as 256 * q + r with a small
+// r, so that (k * D + 128) >> 8 = q * D + ((r * D + 128) >> 8) never leaves 16 bits.
+struct ChromaTerms {
+  __m128i red, green, blue;
+};
+
+ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
+  const __m128i zero = _mm_setzero_si128(), bias = Const16(128);
+  const __m128i vv = _mm_sub_epi16(
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero), bias);
+  const __m128i uu = _mm_sub_epi16(
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero), bias);
+  const __m128i red =
+      _mm_add_epi16(vv, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(vv, Factor(103)), bias), 8));
+  const __m128i greenRest =
+      _mm_sub_epi16(_mm_mullo_epi16(vv, Factor(73)), _mm_mullo_epi16(uu, Factor(88)));
+  const __m128i green = _mm_sub_epi16(_mm_srai_epi16(_mm_add_epi16(greenRest, bias), 8), vv);
+  const __m128i blue =
+      _mm_add_epi16(_mm_add_epi16(uu, uu),
+                    _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(uu, Factor(-58)), bias), 8));
+  return {red, green, blue};
+}
+
+// Luma (minus 16) of 16 pixels plus each pair's term, clamped to bytes.
+__m128i AddToLuma(__m128i yLow, __m128i yHigh, __m128i term) {
+  return _mm_packus_epi16(_mm_add_epi16(yLow, _mm_unpacklo_epi16(term, term)),
+                          _mm_add_epi16(yHigh, _mm_unpackhi_epi16(term, term)));
+}
+
+void StoreInterleaved(uint8_t* out, __m128i r, __m128i g, __m128i b) {
+#pragma GCC unroll 3
+  for (int part = 0; part < 3; ++part) {
+    const __m128i v = _mm_or_si128(
+        _mm_or_si128(Shuffle(r, kInterleave[part][0]), Shuffle(g, kInterleave[part][1])),
+        Shuffle(b, kInterleave[part][2]));
+    Store(out + 16 * part, v);
+  }
+}
+
+void YuvToRgbBlocks(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
+                    std::size_t pixels) {
+  const __m128i zero = _mm_setzero_si128(), offset = Const16(16);
+  for (std::size_t i = 0; i < pixels; i += 16) {
+    const ChromaTerms c = ComputeChroma(v + i / 2, u + i / 2);
+    const __m128i luma = Load(y + i);
+    const __m128i low = _mm_sub_epi16(_mm_unpacklo_epi8(luma, zero), offset);
+    const __m128i high = _mm_sub_epi16(_mm_unpackhi_epi8(luma, zero), offset);
+    StoreInterleaved(rgb + 3 * i, AddToLuma(low, high, c.red), AddToLuma(low, high, c.green),
+                     AddToLuma(low, high, c.blue));
+  }
+}
+
+void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
+              std::size_t pixels) {
+  SplitRun(
+      pixels, 16, 0, [&](std::size_t, std::size_t n) { YuvToRgbBlocks(y, v, u, rgb, n); },
+      [&](std::size_t s, std::size_t n) {
+        scalar::YuvToRgb(y + s, v + s / 2, u + s / 2, rgb + 3 * s, n);
+      });
+}
+
+struct Planar {
+  __m128i r, g, b;
+};
+
+Planar LoadPlanar(const uint8_t* rgb) {
+  const __m128i p0 = Load(rgb), p1 = Load(rgb + 16), p2 = Load(rgb + 32);
+  __m128i c[3];
+#pragma GCC unroll 3
+  for (int ch = 0; ch < 3; ++ch)
+    c[ch] = _mm_or_si128(
+        _mm_or_si128(Shuffle(p0, kDeinterleave[0][ch]), Shuffle(p1, kDeinterleave[1][ch])),
+        Shuffle(p2, kDeinterleave[2][ch]));
+  return {c[0], c[1], c[2]};
+}
+
+// (77 R + 150 G + 29 B + 4224) >> 8 clamped: the sum without the bias fits 16 unsigned bits, and
+// the saturating add of the bias lands at 255 exactly when the true value exceeds it.
+__m128i Luma16(__m128i r, __m128i g, __m128i b) {
+  const __m128i sum =
+      _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, Factor(77)), _mm_mullo_epi16(g, Factor(150))),
+                    _mm_mullo_epi16(b, Factor(29)));
+  return _mm_srli_epi16(_mm_adds_epu16(sum, Const16(4224)), 8);
+}
+
+// (128 P - (k1 Q + k2 S) + 32896) >> 8 as ((128 P + 32640 - N) >> 8) + 1: never negative, at most
+// 256.
+__m128i Chroma16(__m128i p, __m128i q, int k1, __m128i s, int k2) {
+  const __m128i lead = _mm_add_epi16(_mm_slli_epi16(p, 7), Const16(32640));
+  const __m128i rest =
+      _mm_add_epi16(_mm_mullo_epi16(q, Factor(k1)), _mm_mullo_epi16(s, Factor(k2)));
+  return _mm_add_epi16(_mm_srli_epi16(_mm_sub_epi16(lead, rest), 8), Const16(1));
+}
+
+void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
+  const __m128i zero = _mm_setzero_si128(), evenMask = Const16(0xFF);
+  for (std::size_t k = 0; k < pairs; k += 8) {
+    const Planar p = LoadPlanar(rgb + 6 * k);
+    const __m128i low = Luma16(_mm_unpacklo_epi8(p.r, zero), _mm_unpacklo_epi8(p.g, zero),
+                               _mm_unpacklo_epi8(p.b, zero));
+    const __m128i high = Luma16(_mm_unpackhi_epi8(p.r, zero), _mm_unpackhi_epi8(p.g, zero),
+                                _mm_unpackhi_epi8(p.b, zero));
+    Store(y + 2 * k, _mm_packus_epi16(low, high));
+    const __m128i r = _mm_and_si128(p.r, evenMask), g = _mm_and_si128(p.g, evenMask),
+                  b = _mm_and_si128(p.b, evenMask);
+    const __m128i chroma = _mm_packus_epi16(Chroma16(r, g, 107, b, 21), Chroma16(b, g, 85, r, 43));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(v + k), chroma);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(u + k), _mm_srli_si128(chroma, 8));
+  }
+}
+
+void RgbToYuv(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
+  SplitRun(
+      pairs, 8, 0, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
+      [&](std::size_t s, std::size_t n) {
+        scalar::RgbToYuv(rgb + 6 * s, y + 2 * s, v + s, u + s, n);
+      });
+}
+
+void GrayToRgbBlocks(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
+  const __m128i offset = _mm_set1_epi8(16);
+  for (std::size_t i = 0; i < pixels; i += 16, rgb += 48) {
+    const __m128i g = _mm_subs_epu8(Load(gray + i), offset);
+    Store(rgb, Shuffle(g, kTriple[0]));
+    Store(rgb + 16, Shuffle(g, kTriple[1]));
+    Store(rgb + 32, Shuffle(g, kTriple[2]));
+  }
+}
+
+void GrayToRgb(const uint8_t* gray, uint8_t* rgb, std::size_t pixels) {
+  SplitRun(
+      pixels, 16, 0, [&](std::size_t, std::size_t n) { GrayToRgbBlocks(gray, rgb, n); },
+      [&](std::size_t s, std::size_t n) { scalar::GrayToRgb(gray + s, rgb + 3 * s, n); });
+}
+
+// Grey of the four pixels in bytes 0..11 as 32-bit lanes: 38470 G is split over two pairs so that
+// every weight fits a signed 16-bit multiply-add.
+__m128i Gray32(__m128i px) {
+  const __m128i rg =
+      _mm_madd_epi16(Shuffle(px, kRedGreenPairs), _mm_set1_epi32(19235 << 16 | 19595));
+  const __m128i gb =
+      _mm_madd_epi16(Shuffle(px, kGreenBluePairs), _mm_set1_epi32(7471 << 16 | 19235));
+  return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(rg, gb), _mm_set1_epi32(32768)), 16);
+}
+
+void RgbToGrayBlocks(const uint8_t* rgb, uint8_t* gray, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; i += 16, rgb += 48) {
+    const __m128i a = _mm_packs_epi32(Gray32(Load(rgb)), Gray32(Load(rgb + 12)));
+    const __m128i b = _mm_packs_epi32(Gray32(Load(rgb + 24)), Gray32(Load(rgb + 36)));
+    Store(gray + i, _mm_packus_epi16(a, b));
+  }
+}
+
+void RgbToGray(const uint8_t* rgb, uint8_t* gray, std::size_t pixels) {
+  // The last 16-byte load of a block reads 4 bytes past it: two pixels kept in reserve.
+  SplitRun(
+      pixels, 16, 2, [&](std::size_t, std::size_t n) { RgbToGrayBlocks(rgb, gray, n); },
+      [&](std::size_t s, std::size_t n) { scalar::RgbToGray(rgb + 3 * s, gray + s, n); });
+}
+
+// 16 pixels from three registers; the block is loaded whole before it is stored, and no load
+// overlaps an earlier store (which would stall store forwarding).
+void SwapRgbBlocks(uint8_t* rgb, std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; i += 16, rgb += 48) {
+    const __m128i in[3] = {Load(rgb), Load(rgb + 16), Load(rgb + 32)};
+    __m128i out[3];
+#pragma GCC unroll 3
+    for (int part = 0; part < 3; ++part) {
+      out[part] = _mm_setzero_si128();
+#pragma GCC unroll 3
+      for (int source = 0; source < 3; ++source)
+        if (part + 1 >= source && source + 1 >= part)  // bytes move by at most two places
+          out[part] = _mm_or_si128(out[part], Shuffle(in[source], kSwapRedBlueParts[part][source]));
+    }
+    Store(rgb, out[0]);
+    Store(rgb + 16, out[1]);
+    Store(rgb + 32, out[2]);
+  }
+}
+
+void SwapRgb(uint8_t* rgb, std::size_t pixels) {
+  SplitRun(
+      pixels, 16, 0, [&](std::size_t, std::size_t n) { SwapRgbBlocks(rgb, n); },
+      [&](std::size_t s, std::size_t n) { scalar::SwapRgb(rgb + 3 * s, n); });
+}
+
+void SwapBytesBlocks(uint8_t* a, uint8_t* b, std::size_t bytes) {
+  for (std::size_t i = 0; i < bytes; i += 32) {
+    const __m128i a0 = Load(a + i), a1 = Load(a + i + 16), b0 = Load(b + i), b1 = Load(b + i + 16);
+    Store(a + i, b0);
+    Store(a + i + 16, b1);
+    Store(b + i, a0);
+    Store(b + i + 16, a1);
+  }
+}
+
+void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
+  SplitRun(
+      bytes, 32, 0, [&](std::size_t, std::size_t n) { SwapBytesBlocks(a, b, n); },
+      [&](std::size_t s, std::size_t n) { scalar::SwapBytes(a + s, b + s, n); });
+}
+
+// Both neighbours of 8 outputs by shuffles of one load; (l << 8) + (r - l) * fx wraps in 16 bits
+// but its true value (at most 65280) fits them, so the wrapped result is exact.
+void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
+                    uint16_t* out) {
+  for (std::size_t k = 0; k < count; ++k, out += 8) {
+    const InterpolationBlock& b = blocks[k];
+    const __m128i source = Load(row + b.base);
+    const __m128i l = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.left)));
+    const __m128i r = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.right)));
+    const __m128i fx = Load(reinterpret_cast<const uint8_t*>(b.fraction));
+    Store(reinterpret_cast<uint8_t*>(out),
+          _mm_add_epi16(_mm_slli_epi16(l, 8), _mm_mullo_epi16(_mm_sub_epi16(r, l), fx)));
+  }
+}
+
+// (top * w + bottom * fy) >> 16 in 16-bit lanes: with each element split into high and low bytes,
+// the two partial sums stay below 65536 and ((high sum) + (low sum >> 8)) >> 8 is the same result.
+__m128i Blend8(__m128i top, __m128i bottom, __m128i wTop, __m128i wBottom) {
+  const __m128i lowByte = Const16(0xFF);
+  const __m128i high = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(top, 8), wTop),
+                                     _mm_mullo_epi16(_mm_srli_epi16(bottom, 8), wBottom));
+  const __m128i low = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(top, lowByte), wTop),
+                                    _mm_mullo_epi16(_mm_and_si128(bottom, lowByte), wBottom));
+  return _mm_srli_epi16(_mm_add_epi16(high, _mm_srli_epi16(low, 8)), 8);
+}
+
+void BlendRowsBlocks(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+                     unsigned fy) {
+  const __m128i wTop = Const16(static_cast<int>(256 - fy)), wBottom = Const16(static_cast<int>(fy));
+  const auto load = [](const uint16_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  for (std::size_t i = 0; i < count; i += 16) {
+    const __m128i a = Blend8(load(top + i), load(bottom + i), wTop, wBottom);
+    const __m128i b = Blend8(load(top + i + 8), load(bottom + i + 8), wTop, wBottom);
+    Store(dst + i, _mm_packus_epi16(a, b));
+  }
+}
+
+void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+               unsigned fy) {
+  SplitRun(
+      count, 16, 0, [&](std::size_t, std::size_t n) { BlendRowsBlocks(top, bottom, dst, n, fy); },
+      [&](std::size_t s, std::size_t n) {
+        scalar::BlendRows(top + s, bottom + s, dst + s, n, fy);
+      });
+}
+
+// Every second byte: the low bytes of 16-bit lanes.
+void PickEverySecondBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) {
+  const __m128i low = Const16(0xFF);
+  for (std::size_t i = 0; i < count; i += 16)
+    Store(dst + i, _mm_packus_epi16(_mm_and_si128(Load(src + 2 * i), low),
+                                    _mm_and_si128(Load(src + 2 * i + 16), low)));
+}
+
+// Every fourth byte: the low bytes of 32-bit lanes.
+void PickEveryFourthBlocks(const uint8_t* src, uint8_t* dst, std::size_t count) {
+  const __m128i low = _mm_set1_epi32(0xFF);
+  const auto pick = [&](const uint8_t* p) { return _mm_and_si128(Load(p), low); };
+  for (std::size_t i = 0; i < count; i += 16, src += 64)
+    Store(dst + i, _mm_packus_epi16(_mm_packs_epi32(pick(src), pick(src + 16)),
+                                    _mm_packs_epi32(pick(src + 32), pick(src + 48))));
+}
+
+void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step) {
+  if (step == 2)
+    SplitRun(
+        count, 16, 0, [&](std::size_t, std::size_t n) { PickEverySecondBlocks(src, dst, n); },
+        [&](std::size_t s, std::size_t n) { scalar::PickBytes(src + 2 * s, dst + s, n, 2); });
+  else if (step == 4)
+    SplitRun(
+        count, 16, 0, [&](std::size_t, std::size_t n) { PickEveryFourthBlocks(src, dst, n); },
+        [&](std::size_t s, std::size_t n) { scalar::PickBytes(src + 4 * s, dst + s, n, 4); });
+  else
+    scalar::PickBytes(src, dst, count, step);
+}
+
+// Three-byte pixels moved as 4-byte words; the spare byte is overwritten by the next pixel, so the
+// last pixel is left to the scalar copy.
+void PickTriplesWords(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step) {
+  for (std::size_t i = 0; i < count; ++i) {
+    uint32_t word;
+    __builtin_memcpy(&word, src + 3 * i * step, 4);
+    __builtin_memcpy(dst + 3 * i, &word, 4);
+  }
+}
+
+void PickTriples(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step) {
+  SplitRun(
+      count, 1, 1, [&](std::size_t, std::size_t n) { PickTriplesWords(src, dst, n, step); },
+      [&](std::size_t s, std::size_t n) {
+        scalar::PickTriples(src + 3 * s * step, dst + 3 * s, n, step);
+      });
+}
+
+}  // namespace
+
+const PixelKernels& Ssse3Table() {
+  static const PixelKernels kernels{"ssse3",   YuvToRgb,  RgbToYuv,   GrayToRgb,
+                                    RgbToGray, SwapRgb,   SwapBytes,  InterpolateRow,
+                                    BlendRows, PickBytes, PickTriples};
+  return kernels;
+}
+
+}  // namespace vialto::image::simd

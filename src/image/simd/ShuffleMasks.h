@@ -1,0 +1,93 @@
+// pshufb masks for 16 three-byte pixels held as three 16-byte registers, computed at compile time.
+// A mask byte with the top bit set clears its output byte.
+#pragma once
+#include <array>
+#include <cstdint>
+
+namespace vialto::image::simd {
+
+using Mask = std::array<int8_t, 16>;
+constexpr int8_t kZero = -128;
+
+// Interleaving: register `part` of the packed output takes channel `channel` of its pixels from
+// the planar register of that channel.
+constexpr Mask InterleaveMask(int part, int channel) {
+  Mask m{};
+  for (int i = 0; i < 16; ++i) {
+    const int byte = 16 * part + i;
+    m[i] = byte % 3 == channel ? static_cast<int8_t>(byte / 3) : kZero;
+  }
+  return m;
+}
+
+// De-interleaving: the planar register of `channel` takes from packed register `part` the bytes
+// of its pixels that lie there.
+constexpr Mask DeinterleaveMask(int part, int channel) {
+  Mask m{};
+  for (int p = 0; p < 16; ++p) {
+    const int byte = 3 * p + channel;
+    m[p] = byte / 16 == part ? static_cast<int8_t>(byte % 16) : kZero;
+  }
+  return m;
+}
+
+// Replicating a grey byte into the three bytes of its pixel, for output register `part`.
+constexpr Mask TripleMask(int part) {
+  Mask m{};
+  for (int i = 0; i < 16; ++i) m[i] = static_cast<int8_t>((16 * part + i) / 3);
+  return m;
+}
+
+// Four whole pixels in bytes 0..11: red and blue exchanged, bytes 12..15 kept.
+constexpr Mask SwapRedBlueMask() {
+  Mask m{};
+  for (int i = 0; i < 16; ++i)
+    m[i] = static_cast<int8_t>(i >= 12 ? i : i % 3 == 1 ? i : i - i % 3 + 2 - i % 3);
+  return m;
+}
+
+// Red and blue exchanged across 16 pixels in three registers: output register `part` takes from
+// input register `source` the bytes that land in it.
+constexpr Mask SwapRedBluePartMask(int part, int source) {
+  Mask m{};
+  for (int i = 0; i < 16; ++i) {
+    const int byte = 16 * part + i, from = byte - byte % 3 + 2 - byte % 3;
+    m[i] = from / 16 == source ? static_cast<int8_t>(from % 16) : kZero;
+  }
+  return m;
+}
+
+// Four whole pixels in bytes 0..11 as 16-bit pairs of channels (first, second) per pixel.
+constexpr Mask ChannelPairMask(int first, int second) {
+  Mask m{};
+  for (int p = 0; p < 4; ++p) {
+    m[4 * p] = static_cast<int8_t>(3 * p + first);
+    m[4 * p + 1] = kZero;
+    m[4 * p + 2] = static_cast<int8_t>(3 * p + second);
+    m[4 * p + 3] = kZero;
+  }
+  return m;
+}
+
+}  // namespace vialto::image::simd
+
+namespace vialto::image::simd {
+
+// The masks as constants, so that kernels load them instead of computing them.
+template <class Make>
+constexpr std::array<std::array<Mask, 3>, 3> MaskGrid(Make make) {
+  std::array<std::array<Mask, 3>, 3> grid{};
+  for (int a = 0; a < 3; ++a)
+    for (int b = 0; b < 3; ++b) grid[a][b] = make(a, b);
+  return grid;
+}
+
+inline constexpr auto kInterleave = MaskGrid(InterleaveMask);      // [part][channel]
+inline constexpr auto kDeinterleave = MaskGrid(DeinterleaveMask);  // [part][channel]
+inline constexpr std::array<Mask, 3> kTriple{TripleMask(0), TripleMask(1), TripleMask(2)};
+inline constexpr Mask kSwapRedBlue = SwapRedBlueMask();
+inline constexpr auto kSwapRedBlueParts = MaskGrid(SwapRedBluePartMask);  // [part][source]
+inline constexpr Mask kRedGreenPairs = ChannelPairMask(0, 1);
+inline constexpr Mask kGreenBluePairs = ChannelPairMask(1, 2);
+
+}  // namespace vialto::image::simd

@@ -1,0 +1,103 @@
+// Every vector conversion kernel against the scalar one: random images of many sizes, unaligned
+// buffers, and exact-size buffers that end at an inaccessible page.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "image/Convert.h"
+#include "image/KernelTables.h"
+#include "support/GuardedBuffer.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+using vialto::test::GuardedBuffer;
+using Bytes = std::vector<uint8_t>;
+namespace img = vialto::image;
+
+struct Size {
+  int width, height;
+};
+
+// Tiny, odd and block-straddling sizes, then the camera frame.
+const Size kSizes[] = {{1, 1},  {2, 1},  {3, 1},  {1, 7},  {5, 3},  {16, 1}, {17, 1},  {31, 2},
+                       {32, 1}, {33, 3}, {47, 5}, {64, 2}, {65, 3}, {99, 7}, {130, 3}, {768, 288}};
+
+// A guarded copy of `bytes`: they end where the readable memory does.
+struct Guarded {
+  explicit Guarded(const Bytes& bytes) : buffer(bytes.size()) {
+    if (!bytes.empty()) std::memcpy(buffer.data(), bytes.data(), bytes.size());
+  }
+  uint8_t* data() { return buffer.data(); }
+  Bytes Contents() const { return Bytes(buffer.data(), buffer.data() + buffer.size()); }
+  GuardedBuffer buffer;
+};
+
+class ConvertKernels : public vialto::test::VectorTable {
+ protected:
+  // Runs `convert` with the scalar and the vector table on the same input; the outputs start with
+  // the same random bytes so that untouched bytes compare too.
+  template <class Convert>
+  void Compare(std::size_t inBytes, std::size_t outBytes, Convert convert) {
+    uint32_t seed = 1;
+    for (const Size s : kSizes) {
+      const std::size_t n = static_cast<std::size_t>(s.width) * s.height;
+      const Bytes input = vialto::test::RandomBytes(inBytes * n, seed++);
+      const Bytes before = vialto::test::RandomBytes(outBytes * n, seed++);
+      Guarded in(input), expect(before), got(before);
+      convert(Scalar(), in.data(), expect.data(), s.width, s.height);
+      convert(Vector(), in.data(), got.data(), s.width, s.height);
+      ASSERT_EQ(got.Contents(), expect.Contents()) << s.width << " x " << s.height;
+      // The same from odd addresses, in ordinary memory.
+      Bytes shiftedIn(input.size() + 1), shiftedOut(before.size() + 3);
+      std::memcpy(shiftedIn.data() + 1, input.data(), input.size());
+      std::memcpy(shiftedOut.data() + 3, before.data(), before.size());
+      convert(Vector(), shiftedIn.data() + 1, shiftedOut.data() + 3, s.width, s.height);
+      ASSERT_EQ(Bytes(shiftedOut.begin() + 3, shiftedOut.end()), expect.Contents());
+    }
+  }
+};
+
+TEST_P(ConvertKernels, YuvToRgb) {
+  Compare(2, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::YuvPlaneToRgb(k, in, out, w, h);
+  });
+}
+
+TEST_P(ConvertKernels, RgbToYuv) {
+  Compare(3, 2, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::RgbToYuvPlane(k, in, out, w, h);
+  });
+}
+
+TEST_P(ConvertKernels, GrayToRgb) {
+  Compare(1, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::GrayImageToRgb(k, in, out, w, h);
+  });
+}
+
+TEST_P(ConvertKernels, RgbToGray) {
+  Compare(3, 1, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    img::RgbImageToGray(k, in, out, w, h);
+  });
+}
+
+TEST_P(ConvertKernels, SwapRgbInPlace) {
+  Compare(3, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    std::memcpy(out, in, 3 * static_cast<std::size_t>(w) * h);
+    img::SwapRgbImage(k, out, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  });
+}
+
+TEST_P(ConvertKernels, FlipRows) {
+  Compare(3, 3, [](auto& k, const uint8_t* in, uint8_t* out, int w, int h) {
+    std::memcpy(out, in, 3 * static_cast<std::size_t>(w) * h);
+    ASSERT_EQ(img::FlipRows(k, out, 3 * static_cast<unsigned>(w), static_cast<unsigned>(h)), 1);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, ConvertKernels, ::testing::Values("ssse3", "avx2"),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace

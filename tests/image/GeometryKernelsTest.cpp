@@ -1,0 +1,88 @@
+// The resize and flip with every vector table against the scalar reference, on random images of
+// many sizes in exact-size guarded buffers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "image/Geometry.h"
+#include "image/KernelTables.h"
+#include "support/GuardedBuffer.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+using vialto::test::GuardedBuffer;
+using Bytes = std::vector<uint8_t>;
+namespace img = vialto::image;
+
+Bytes Contents(const GuardedBuffer& b) { return Bytes(b.data(), b.data() + b.size()); }
+
+class GeometryKernels : public vialto::test::VectorTable {};
+
+// The fast resize (picking for whole factors, separable passes otherwise) gives the bytes of the
+// direct four-neighbour formula, reductions and enlargements, both pixel sizes.
+TEST_P(GeometryKernels, ResizeMatchesDirectFormula) {
+  const int sizes[][4] = {{1, 2, 4, 4},         {2, 2, 5, 9},          {8, 8, 4, 4},
+                          {9, 7, 4, 5},         {4, 4, 8, 8},          {17, 5, 33, 11},
+                          {33, 21, 16, 10},     {64, 48, 32, 24},      {100, 3, 37, 40},
+                          {768, 288, 384, 144}, {768, 288, 1536, 576}, {768, 288, 192, 72},
+                          {50, 50, 75, 75},     {5, 40, 160, 4}};
+  uint32_t seed = 7;
+  for (const auto& s : sizes)
+    for (const int mode : {0, 3}) {
+      const std::size_t b = mode == 3 ? 3 : 1;
+      GuardedBuffer src(static_cast<std::size_t>(s[0]) * s[1] * b);
+      const Bytes random = vialto::test::RandomBytes(src.size(), seed++);
+      std::memcpy(src.data(), random.data(), random.size());
+      const std::size_t out = static_cast<std::size_t>(s[2]) * s[3] * b;
+      GuardedBuffer expect(out, 0x11), got(out, 0x11);
+      ASSERT_EQ(img::ResizeImageReference(expect.data(), src.data(), s[0], s[1], s[2], s[3], mode),
+                1);
+      ASSERT_EQ(img::ResizeImage(Vector(), got.data(), src.data(), s[0], s[1], s[2], s[3], mode),
+                1);
+      ASSERT_EQ(Contents(got), Contents(expect))
+          << s[0] << "x" << s[1] << " -> " << s[2] << "x" << s[3] << " mode " << mode;
+    }
+}
+
+TEST_P(GeometryKernels, FlipMatchesScalarInPlaceAndCopying) {
+  uint32_t seed = 3;
+  for (const int width : {1, 5, 11, 32, 100, 768})
+    for (const int rows : {1, 2, 3, 8, 9})
+      for (const int three : {0, 1}) {
+        const std::size_t bytes = static_cast<std::size_t>(width) * rows * (three ? 3 : 1);
+        const Bytes image = vialto::test::RandomBytes(bytes, seed++);
+        GuardedBuffer expect(bytes), inPlace(bytes), copy(bytes);
+        std::memcpy(expect.data(), image.data(), bytes);
+        std::memcpy(inPlace.data(), image.data(), bytes);
+        img::FlipImage(Scalar(), expect.data(), expect.data(), width, rows, three);
+        img::FlipImage(Vector(), inPlace.data(), inPlace.data(), width, rows, three);
+        img::FlipImage(Vector(), copy.data(), image.data(), width, rows, three);
+        ASSERT_EQ(Contents(inPlace), Contents(expect));
+        ASSERT_EQ(Contents(copy), Contents(expect));
+      }
+}
+
+// The picking kernels read no further than count * step bytes.
+TEST_P(GeometryKernels, PickingStaysInsideItsSource) {
+  for (const std::size_t step : {2, 3, 4, 5})
+    for (std::size_t count = 1; count < 80; count += 3) {
+      GuardedBuffer bytes(count * step), triples(3 * count * step);
+      const Bytes random = vialto::test::RandomBytes(triples.size(), static_cast<uint32_t>(count));
+      std::memcpy(bytes.data(), random.data(), bytes.size());
+      std::memcpy(triples.data(), random.data(), triples.size());
+      Bytes expect(3 * count), got(3 * count);
+      Scalar().pickBytes(bytes.data(), expect.data(), count, step);
+      Vector().pickBytes(bytes.data(), got.data(), count, step);
+      ASSERT_EQ(got, expect) << step << " " << count;
+      Scalar().pickTriples(triples.data(), expect.data(), count, step);
+      Vector().pickTriples(triples.data(), got.data(), count, step);
+      ASSERT_EQ(got, expect) << step << " " << count;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Isa, GeometryKernels, ::testing::Values("scalar", "ssse3", "avx2"),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
