@@ -114,8 +114,8 @@ TEST_F(RemoteHostileTest, AnFtpServerThatGoesAwayEndsTheWalkAtWhatArrived) {
   TempDir root;
   Se1Sample big;
   Se1Frame f;
-  f.padding = 100'000;
-  big.AddFrames(40, f);  // 4 MB: more than the stream buffers ahead
+  f.padding = 300'000;
+  big.AddFrames(80, f);  // 24 MB: more than the stream and the sockets hold ahead
   big.Write(root.File("big.se1"));
   auto server = std::make_unique<FtpServer>(root.path().string());
   ShortenTimeouts(d_);
