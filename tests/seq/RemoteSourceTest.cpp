@@ -42,17 +42,33 @@ SerSample MakeSer() {
 
 // The current frame's stored bytes, read the way frame retrieval reads them.
 Bytes CurrentFrameBytes(Decoder& d, int64_t length) {
-  CSerFileDecode& o = d.obj();
   Bytes out(static_cast<std::size_t>(length));
-  const int64_t at = o.m_nCurFramePos + (o.IsSe1() ? kSubHeadSize : 0);
-  std::size_t got = 0;
-  try {
-    if (!o.ReadSource(at, out.data(), out.size(), &got)) return {};
-  } catch (const platform::InternetError&) {
-    return {};
-  }
-  out.resize(got);
+  if (Ser_GetCurrentFrameData(d.handle(), out.data(), static_cast<int>(length)) != 1) return {};
   return out;
+}
+
+// Every output of the current frame: Buf types 0..3 and BufEx types 0..4, each with its
+// description, concatenated.
+Bytes EveryOutput(Decoder& d) {
+  Bytes all;
+  auto add = [&all](unsigned char* buf, std::size_t n, int w, int h, int aux) {
+    for (int v : {w, h, aux, static_cast<int>(n)}) all.push_back(static_cast<uint8_t>(v));
+    if (buf) all.insert(all.end(), buf, buf + n);
+  };
+  for (int type = 0; type <= 4; ++type) {
+    int w = 0, h = 0, aux = 0, length = 0;
+    unsigned char* ex = Ser_GetCurrentFrameDataBufEx(d.handle(), &w, &h, &aux, &length, type);
+    add(ex, ex ? static_cast<std::size_t>(length) : 0, w, h, aux);
+    Ser_DeleteFrameDataBuf(d.handle(), ex);
+    if (type == 4) break;
+    unsigned char* buf = Ser_GetCurrentFrameDataBuf(d.handle(), &w, &h, &aux, type);
+    const std::size_t n = type == 0   ? static_cast<std::size_t>(Ser_GetCurrentFrameDataLength(d.handle()))
+                          : type == 1 ? static_cast<std::size_t>(w) * h
+                                      : static_cast<std::size_t>(w) * h * (type == 2 ? 2 : 3);
+    add(buf, buf ? n : 0, w, h, aux);
+    Ser_DeleteFrameDataBuf(d.handle(), buf);
+  }
+  return all;
 }
 
 Bytes SubHeadBytes(Decoder& d) {
@@ -166,6 +182,26 @@ int ExpectedRemoteLanding(const Se1Sample& s, int target) {
     if (last >= 0) return last;
   }
   return -1;
+}
+
+TEST_F(RemoteSourceTest, EveryOutputTypeIsTheSameEverywhere) {
+  for (const char* file : {"walk.se1", "walk.ser"}) {
+    std::vector<Bytes> local;
+    for (Via via : kAllKinds) {
+      SCOPED_TRACE(std::string(file) + " " + Describe(via));
+      Decoder d;
+      ASSERT_EQ(d.Open(Name(via, file)), 1);
+      std::size_t frame = 0;
+      do {
+        const Bytes outputs = EveryOutput(d);
+        if (via == Via::kLocal) local.push_back(outputs);
+        ASSERT_LT(frame, local.size());
+        EXPECT_EQ(outputs, local[frame]) << "frame " << frame;
+        ++frame;
+      } while (Ser_MoveCurrentFrameNo(d.handle(), +1) == 1 && frame < 8);
+      EXPECT_EQ(frame, std::min<std::size_t>(local.size(), 8));
+    }
+  }
 }
 
 TEST_F(RemoteSourceTest, HttpFrameSearchSettlesOnTheFirstWindowWithAMarker) {
