@@ -1,18 +1,51 @@
 #include "platform/net/InternetSession.h"
 
+#include <strings.h>
+
+#include <new>
+
+#include "platform/net/CurlConnection.h"
+#include "platform/net/FtpSource.h"
+#include "platform/net/HttpSource.h"
+
 namespace vialto::platform {
 
-struct InternetSession::Impl {
-  std::string agent;
-};
+namespace {
 
-InternetSession::InternetSession(const char* agent) : impl_(std::make_unique<Impl>()) {
-  impl_->agent = agent;
+bool HasScheme(const std::string& url, const char* scheme) {
+  return ::strncasecmp(url.c_str(), scheme, std::char_traits<char>::length(scheme)) == 0;
 }
 
+}  // namespace
+
+InternetSession::InternetSession(const char* agent)
+    : connection_(std::make_shared<net::CurlConnection>(net::SessionOptions{agent ? agent : ""})) {}
+
+// Sources share the connection, so one that outlives the session still has its handle.
 InternetSession::~InternetSession() = default;
 
-// Remote sources are not available in this build yet.
-std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string&) { return nullptr; }
+std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
+  // Callers catch InternetError; memory running out mid-transfer fails the open the same way.
+  try {
+    // Only the schemes the decoder hands over; anything else names nothing this session reaches.
+    if (HasScheme(url, "http://") || HasScheme(url, "https://"))
+      return net::OpenHttp(connection_, url);
+    if (HasScheme(url, "ftp://")) return net::OpenFtp(connection_, url);
+    return nullptr;
+  } catch (const std::bad_alloc&) {
+    throw InternetError("out of memory for the transfer");
+  }
+}
+
+void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall) {
+  connection_->options().connectTimeout = connect;
+  connection_->options().stallTimeout = stall;
+}
+
+void InternetSession::SetTrustedCertificates(const std::string& caFile) {
+  connection_->options().caFile = caFile;
+}
+
+int64_t InternetSession::RequestCount() const { return connection_->requests(); }
 
 }  // namespace vialto::platform

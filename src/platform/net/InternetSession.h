@@ -1,5 +1,7 @@
 // The internet session a decoder owns: opens http(s) and ftp URLs as byte sources.
 #pragma once
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -7,6 +9,10 @@
 #include "platform/ByteSource.h"
 
 namespace vialto::platform {
+
+namespace net {
+class CurlConnection;
+}
 
 // A transport failure (connection refused, timeout, broken transfer). Raised inside the library
 // only; the sequence exports catch it and turn it into their failure results.
@@ -26,9 +32,16 @@ class InternetSession {
   // throws InternetError when it cannot be reached.
   std::unique_ptr<ByteSource> OpenUrl(const std::string& url);
 
+  // How long a connection may take to open and a transfer may stall before it counts as failed
+  // (15 s each by default; a stall is noticed within about a second). Applies to later requests.
+  void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall);
+  // A file of trusted certificates to verify https servers by, in place of the system's store.
+  void SetTrustedCertificates(const std::string& caFile);
+  // Requests (http) and transfers (ftp) started on this session so far.
+  int64_t RequestCount() const;
+
  private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
+  std::shared_ptr<net::CurlConnection> connection_;
 };
 
 }  // namespace vialto::platform
