@@ -39,7 +39,8 @@ Bytes TexturedPicture(int seed) {
       const int grain = static_cast<int>(state >> 27) - 16;
       const int edge = ((x / 48 + y / 36 + seed) % 5 == 0) ? 60 : 0;
       unsigned char* p = &rgb[(static_cast<std::size_t>(y) * kWidth + x) * 3];
-      const int base[3] = {(x * 255) / kWidth, (y * 255) / kHeight, ((x + y + 13 * seed) * 3) % 256};
+      const int base[3] = {(x * 255) / kWidth, (y * 255) / kHeight,
+                           ((x + y + 13 * seed) * 3) % 256};
       for (int c = 0; c < 3; ++c) {
         const int v = base[c] + grain + edge;
         p[c] = static_cast<unsigned char>(v < 0 ? 0 : v > 255 ? 255 : v);
@@ -79,7 +80,8 @@ const Sequence& TheSequence() {
   return *seq;
 }
 
-// --- ours -----------------------------------------------------------------------------------------
+// --- ours
+// -----------------------------------------------------------------------------------------
 
 void PlayWithVialto(benchmark::State& state, bool bitmapOrder) {
   const Sequence& seq = TheSequence();
@@ -102,12 +104,13 @@ void PlayWithVialto(benchmark::State& state, bool bitmapOrder) {
     Ser_DeleteFrameDataBuf(d, rgb);
     if (!Ser_MoveCurrentFrameNo(d, 1)) Ser_MoveFirst(d);
   }
-  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   Ser_FinishSerFileDecode(d);
 }
 
-// --- TurboJPEG straight ---------------------------------------------------------------------------
+// --- TurboJPEG straight
+// ---------------------------------------------------------------------------
 
 void PlayWithTurboJpeg(benchmark::State& state, bool bitmapOrder) {
   const Sequence& seq = TheSequence();
@@ -134,8 +137,8 @@ void PlayWithTurboJpeg(benchmark::State& state, bool bitmapOrder) {
     benchmark::DoNotOptimize(picture[0]);
     frame = (frame + 1) % kFrames;
   }
-  state.counters["frames/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                  benchmark::Counter::kIsRate);
+  state.counters["frames/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   tjDestroy(tj);
   ::close(fd);
 }

@@ -28,7 +28,8 @@ Buffer Allocate(int64_t n) {
   return Buffer(static_cast<unsigned char*>(platform::AllocBytes(static_cast<std::size_t>(n))));
 }
 Buffer AllocateZeroed(int64_t n) {
-  return Buffer(static_cast<unsigned char*>(platform::AllocZeroedBytes(static_cast<std::size_t>(n))));
+  return Buffer(
+      static_cast<unsigned char*>(platform::AllocZeroedBytes(static_cast<std::size_t>(n))));
 }
 
 enum OutputType : int { kAsStored = 0, kGrey = 1, kYuv422 = 2, kRgb24 = 3, kJpeg = 4 };
@@ -39,7 +40,7 @@ enum class Operation { kBuf, kBufEx };
 
 enum class Codec { kJpg, kJpe, kOther };
 
-// Slack behind the frame data, a reader's safety margin kept from the original buffer layout.
+// Slack behind the frame data for readers that look a little past the stream; always zeroed.
 constexpr int64_t kFrameSlackBytes = 4096;
 // One buffer size for every converted "ser" output, large enough for RGB24.
 constexpr int64_t kSerOutputBytes = 0xa2000;
@@ -129,7 +130,8 @@ bool TurnsToBitmapOrder(Operation op, Codec codec) {
   return op == Operation::kBuf ? codec == Codec::kJpe : codec == Codec::kJpg;
 }
 
-// --- JPEG -----------------------------------------------------------------------------------------
+// --- JPEG
+// -----------------------------------------------------------------------------------------
 
 // Decodes a JPEG stream (a grey picture's unused tail comes back zeroed). Empty on failure, which
 // the frame description reports as 0 x 0.
@@ -145,14 +147,16 @@ Picture Decode(const unsigned char* data, int64_t n) {
 // w bytes are flipped, which is the bitmap order for grey.
 bool TurnToBitmapOrder(Picture& p) {
   const unsigned rowBytes = static_cast<unsigned>(p.w) * (p.depth == 24 ? 3u : 1u);
-  if (p.depth == 24 && !ImageSwapRGB(p.pixels.get(), static_cast<unsigned>(p.w), static_cast<unsigned>(p.h)))
+  if (p.depth == 24 &&
+      !ImageSwapRGB(p.pixels.get(), static_cast<unsigned>(p.w), static_cast<unsigned>(p.h)))
     return false;
   return image::ImageFlipRows(p.pixels.get(), rowBytes, static_cast<unsigned>(p.h)) != 0;
 }
 
 // Encodes w x h pixels of the given depth. The reported length is the stream's plus tailBytes;
 // the buffer holds at least that, and every byte behind the stream is zero.
-Output Encode(const unsigned char* pixels, int w, int h, int depth, int quality, int64_t tailBytes) {
+Output Encode(const unsigned char* pixels, int w, int h, int depth, int quality,
+              int64_t tailBytes) {
   uint32_t encoded = 0;
   Buffer stream(image::JpegCompress(pixels, w, h, depth, quality, &encoded));
   if (!stream) return {};
@@ -168,7 +172,8 @@ Output Encode(const unsigned char* pixels, int w, int h, int depth, int quality,
   return {std::move(stream), reported};
 }
 
-// --- "ser" frames ---------------------------------------------------------------------------------
+// --- "ser" frames
+// ---------------------------------------------------------------------------------
 
 // Grey frames get neutral chroma; colour frames are already YUV 4:2:2 planar.
 Output SerToYuv422(const unsigned char* frame, int colourStatus) {
@@ -219,7 +224,8 @@ Output ConvertSerFrame(Buffer frame, int64_t n, int colourStatus, int type) {
   }
 }
 
-// --- "se1" frames ---------------------------------------------------------------------------------
+// --- "se1" frames
+// ---------------------------------------------------------------------------------
 
 Output PictureToGrey(Picture picture) {
   const int64_t pixels = int64_t{picture.w} * picture.h;
@@ -284,7 +290,8 @@ Output ConvertSe1Frame(Buffer frame, int64_t n, Codec codec, Operation op, int t
   return ConvertPicture(std::move(picture), type);
 }
 
-// --- the shared preparation -----------------------------------------------------------------------
+// --- the shared preparation
+// -----------------------------------------------------------------------
 
 // The requested output of the current frame, or an empty Output. May throw InternetError.
 Output RetrieveFrame(CSerFileDecode& d, Operation op, int type, Description& desc) {

@@ -6,9 +6,7 @@
 #include <cstring>
 #include <memory>
 
-// clang-format off
 #include <jpeglib.h>
-// clang-format on
 
 #include "platform/Alloc.h"
 #include "platform/Notice.h"
@@ -256,7 +254,8 @@ TEST_F(Se1Frames, CorruptFramesGiveNullResults) {
   d = OpenAt(8);
   int notices = 0;
   const Out random = [&] {
-    vialto::platform::ScopedNoticeSink count([&](std::string_view, std::string_view) { ++notices; });
+    vialto::platform::ScopedNoticeSink count(
+        [&](std::string_view, std::string_view) { ++notices; });
     return Fetch(d.get(), false, 3);
   }();
   EXPECT_FALSE(random.ok);

@@ -71,14 +71,19 @@ TEST_F(SerFrames, ColourFileHandsOutTheFrameAndItsLuminance) {
   FrameBuf stored = BufEx(d.get(), 0, &w, &h, &aux, &length);
   ASSERT_NE(stored.p, nullptr);
   EXPECT_EQ(length, 0x6c000);
-  EXPECT_EQ(stored.Head(0x6c000 + 4096), [&] { Bytes b = frame; b.resize(0x6c000 + 4096); return b; }());
+  EXPECT_EQ(stored.Head(0x6c000 + 4096), [&] {
+    Bytes b = frame;
+    b.resize(0x6c000 + 4096);
+    return b;
+  }());
   EXPECT_EQ(w, kW);
   EXPECT_EQ(h, kH);
   EXPECT_EQ(aux, 0);
 
   GuardedBuffer luma(kPixels);
   EXPECT_EQ(Ser_CopyCurrentFrameData(d.get(), &w, &h, &aux, 1, luma.data()), luma.data());
-  EXPECT_EQ(Bytes(luma.data(), luma.data() + kPixels), Bytes(frame.begin(), frame.begin() + kPixels));
+  EXPECT_EQ(Bytes(luma.data(), luma.data() + kPixels),
+            Bytes(frame.begin(), frame.begin() + kPixels));
 }
 
 TEST_F(SerFrames, GreyFileWithColourLastFrame) {
@@ -101,7 +106,8 @@ TEST_F(SerFrames, GreyFileWithColourLastFrame) {
 
   GuardedBuffer copy(kPixels * 3);
   EXPECT_EQ(Ser_CopyCurrentFrameData(d.get(), &w, &h, &aux, 3, copy.data()), copy.data());
-  EXPECT_EQ(Bytes(copy.data(), copy.data() + copy.size()), Bytes(expected.begin(), expected.begin() + kPixels * 3));
+  EXPECT_EQ(Bytes(copy.data(), copy.data() + copy.size()),
+            Bytes(expected.begin(), expected.begin() + kPixels * 3));
   // Type 2 of the colour frame is the stored frame, unchanged.
   FrameBuf yuv = Buf(d.get(), 2, &w, &h, &aux);
   ASSERT_NE(yuv.p, nullptr);
@@ -132,7 +138,8 @@ TEST_F(SerFrames, GreyFrameAsYuvRgbAndJpeg) {
   Bytes bitmap(rgb.size());
   for (int y = 0; y < kH; ++y)
     for (int x = 0; x < kW * 3; x += 3)
-      for (int c = 0; c < 3; ++c) bitmap[(kH - 1 - y) * kW * 3 + x + c] = rgb[y * kW * 3 + x + 2 - c];
+      for (int c = 0; c < 3; ++c)
+        bitmap[(kH - 1 - y) * kW * 3 + x + c] = rgb[y * kW * 3 + x + 2 - c];
   uint32_t encoded = 0;
   unsigned char* jpeg = RGBToJpeg(bitmap.data(), kW, kH, 24, 90, &encoded);
   ASSERT_NE(jpeg, nullptr);
