@@ -35,21 +35,13 @@ size_t SchemeLength(const std::string& source) {
   return 0;
 }
 
-// The library takes a name starting with 'h' or 'f' for a URL and anything else for a path, so
-// URLs get a lower-case scheme and relative paths a leading "./".
+// The library tells URLs from paths by their scheme (any case), so names go to it as given.
 std::string LibraryName(const std::string& source) {
-  std::string name = source;
-  if (const size_t n = SchemeLength(source)) {
-    std::transform(name.begin(), name.begin() + static_cast<ptrdiff_t>(n), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  } else if (name[0] != '/') {
-    name = "./" + name;
-  }
-  if (name.size() > kMaxLibraryName) {
-    throw CommandError(source + ": name too long for the library (" + std::to_string(name.size()) +
+  if (source.size() > kMaxLibraryName) {
+    throw CommandError(source + ": name too long for the library (" + std::to_string(source.size()) +
                        " characters, at most " + std::to_string(kMaxLibraryName) + ")");
   }
-  return name;
+  return source;
 }
 
 // Checks a local path before the library sees it, so that each cause gets its own message.
@@ -212,13 +204,6 @@ std::vector<uint8_t> Sequence::StoredData() {
 Picture Sequence::UprightRgb() {
   RequireDecodableCodec();
   int w = 0, h = 0, aux = 0;
-  if (!IsSe1() && Ser_GetColorStatus(decoder_) == 1) {
-    // The fixed-point converter leaves the last pixels of a frame alone; this one converts all.
-    const std::vector<uint8_t> yuv = Yuv422(&w, &h);
-    Picture picture = Picture::Rgb(w, h);
-    YUV422PlaneToRGB_FLOAT(yuv.data(), picture.pixels.data(), w, h);
-    return picture;
-  }
   FrameBuffer rgb(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 3), {decoder_});
   if (!rgb || w < 1 || h < 1) throw CommandError(FrameLabel() + ": the library could not decode it");
   Picture picture = Picture::Rgb(w, h);
