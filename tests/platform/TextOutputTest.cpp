@@ -194,7 +194,7 @@ TEST(TextDrawing, ThreadsDrawTheSameAsOneThread) {
   DrawTextLine(reference, 3, 4, U"Threads share nothing", request, false);
   ASSERT_GT(reference.Total(), 0);
   std::vector<std::thread> threads;
-  std::vector<bool> same(4, false);
+  std::vector<char> same(4, 0);  // not vector<bool>: its bits share words across threads
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
       bool ok = true;
