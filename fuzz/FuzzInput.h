@@ -19,6 +19,7 @@ class FuzzInput {
   int Range(int lo, int hi) { return lo + static_cast<int>(U16() % static_cast<unsigned>(hi - lo + 1)); }
   // Fills n bytes from the rest of the input, repeating it (zeros when it is used up).
   void Fill(uint8_t* out, std::size_t n) {
+    if (n == 0) return;  // out may be null then
     const std::size_t left = size_ - pos_;
     if (left == 0) {
       std::memset(out, 0, n);
