@@ -20,7 +20,7 @@ bool LooksLikeOption(const std::string& word) {
 
 }  // namespace
 
-Args::Args(const std::vector<std::string>& words, const OptionSpec& spec) {
+Args::Args(const std::vector<std::string>& words, const OptionSpec& options) {
   bool onlyPositionals = false;
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
@@ -38,10 +38,10 @@ Args::Args(const std::vector<std::string>& words, const OptionSpec& spec) {
       name = word.substr(0, eq);
       inlineValue = word.substr(eq + 1);
     }
-    if (Contains(spec.flags, name)) {
+    if (Contains(options.flags, name)) {
       if (inlineValue) throw UsageError("option " + name + " takes no value");
       values_[name].push_back("");
-    } else if (Contains(spec.valued, name)) {
+    } else if (Contains(options.valued, name)) {
       if (!inlineValue) {
         if (i + 1 >= words.size()) throw UsageError("option " + name + " needs a value");
         inlineValue = words[++i];

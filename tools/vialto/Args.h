@@ -31,7 +31,7 @@ struct OptionSpec {
 class Args {
  public:
   // Throws UsageError for an unknown option or an option without its value.
-  Args(const std::vector<std::string>& words, const OptionSpec& spec);
+  Args(const std::vector<std::string>& words, const OptionSpec& options);
 
   bool Has(const std::string& name) const { return values_.count(name) != 0; }
   // The last value given for the option, if any.
