@@ -58,11 +58,6 @@ void StoreInterleaved(uint8_t* out, __m256i r, __m256i g, __m256i b) {
   StoreLanes48(out, o[0], o[1], o[2]);
 }
 
-// 96 bytes of 32 pixels as three registers whose lanes hold 48 bytes (16 pixels) each.
-struct Planar {
-  __m256i r, g, b;
-};
-
 // 96 bytes as three registers whose lanes hold bytes 0..47 and 48..95 (the inverse of
 // StoreLanes48).
 struct Lanes48 {
@@ -71,18 +66,6 @@ struct Lanes48 {
 
 Lanes48 LoadLanes48(const uint8_t* rgb) {
   return {LoadLanes(rgb, rgb + 48), LoadLanes(rgb + 16, rgb + 64), LoadLanes(rgb + 32, rgb + 80)};
-}
-
-Planar LoadPlanar(const uint8_t* rgb) {
-  const Lanes48 lanes = LoadLanes48(rgb);
-  const __m256i p0 = lanes.part[0], p1 = lanes.part[1], p2 = lanes.part[2];
-  __m256i ch[3];
-#pragma GCC unroll 3
-  for (int k = 0; k < 3; ++k)
-    ch[k] = _mm256_or_si256(
-        _mm256_or_si256(Shuffle(p0, kDeinterleave[0][k]), Shuffle(p1, kDeinterleave[1][k])),
-        Shuffle(p2, kDeinterleave[2][k]));
-  return {ch[0], ch[1], ch[2]};
 }
 
 // See the SSSE3 kernels for the coefficient splits that keep every term in 16 bits.
@@ -133,33 +116,43 @@ void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb
       });
 }
 
-__m256i Luma16(__m256i r, __m256i g, __m256i b) {
-  const __m256i sum = _mm256_add_epi16(
-      _mm256_add_epi16(_mm256_mullo_epi16(r, Factor(77)), _mm256_mullo_epi16(g, Factor(150))),
-      _mm256_mullo_epi16(b, Factor(29)));
-  return _mm256_srli_epi16(_mm256_adds_epu16(sum, Const16(4224)), 8);
+// The luma and chroma halves of 4 + 4 pixels (bytes 0..11 of each lane); see the SSSE3 kernel
+// for the weights and the ranges.
+struct WeightedHalves {
+  __m256i luma, chroma;
+};
+
+WeightedHalves WeighFourPixels(__m256i px) {
+  return {_mm256_maddubs_epi16(Shuffle(px, kLumaSlots), _mm256_set1_epi32(kLumaWeights)),
+          _mm256_maddubs_epi16(Shuffle(px, kLeftPixelSlots), _mm256_set1_epi64x(kChromaWeights))};
 }
 
-__m256i Chroma16(__m256i p, __m256i q, int k1, __m256i s, int k2) {
-  const __m256i lead = _mm256_add_epi16(_mm256_slli_epi16(p, 7), Const16(32640));
-  const __m256i rest =
-      _mm256_add_epi16(_mm256_mullo_epi16(q, Factor(k1)), _mm256_mullo_epi16(s, Factor(k2)));
-  return _mm256_add_epi16(_mm256_srli_epi16(_mm256_sub_epi16(lead, rest), 8), Const16(1));
+__m256i LumaOf(__m256i halvesA, __m256i halvesB) {
+  return _mm256_srli_epi16(_mm256_adds_epu16(_mm256_hadd_epi16(halvesA, halvesB), Const16(4224)),
+                           8);
 }
 
+__m256i ChromaOf(__m256i halvesA, __m256i halvesB) {
+  return _mm256_srli_epi16(_mm256_sub_epi16(Const16(32640), _mm256_hadd_epi16(halvesA, halvesB)),
+                           8);
+}
+
+// 16 pairs: lane 0 takes pixels 0..15, lane 1 pixels 16..31, 4 at a time, so that the horizontal
+// adds and packs leave every lane in pixel order.
 void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
-  const __m256i zero = _mm256_setzero_si256(), evenMask = Const16(0xFF);
-  for (std::size_t k = 0; k < pairs; k += 16) {
-    const Planar p = LoadPlanar(rgb + 6 * k);
-    const __m256i low = Luma16(_mm256_unpacklo_epi8(p.r, zero), _mm256_unpacklo_epi8(p.g, zero),
-                               _mm256_unpacklo_epi8(p.b, zero));
-    const __m256i high = Luma16(_mm256_unpackhi_epi8(p.r, zero), _mm256_unpackhi_epi8(p.g, zero),
-                                _mm256_unpackhi_epi8(p.b, zero));
-    Store(y + 2 * k, _mm256_packus_epi16(low, high));
-    const __m256i r = _mm256_and_si256(p.r, evenMask), g = _mm256_and_si256(p.g, evenMask),
-                  b = _mm256_and_si256(p.b, evenMask);
+  const __m256i one = _mm256_set1_epi8(1), split = MaskOf(kEvenOddBytes);
+  for (std::size_t k = 0; k < pairs; k += 16, rgb += 96) {
+    WeightedHalves h[4];
+#pragma GCC unroll 4
+    for (int q = 0; q < 4; ++q) h[q] = WeighFourPixels(LoadLanes(rgb + 12 * q, rgb + 48 + 12 * q));
+    Store(y + 2 * k,
+          _mm256_packus_epi16(LumaOf(h[0].luma, h[1].luma), LumaOf(h[2].luma, h[3].luma)));
+    const __m256i interleaved = _mm256_adds_epu8(
+        _mm256_packus_epi16(ChromaOf(h[0].chroma, h[1].chroma), ChromaOf(h[2].chroma, h[3].chroma)),
+        one);
+    // Each lane: 8 red then 8 blue differences; then all red ones, then all blue ones.
     const __m256i chroma =
-        InOrder(_mm256_packus_epi16(Chroma16(r, g, 107, b, 21), Chroma16(b, g, 85, r, 43)));
+        _mm256_permute4x64_epi64(_mm256_shuffle_epi8(interleaved, split), _MM_SHUFFLE(3, 1, 2, 0));
     Store128(v + k, _mm256_castsi256_si128(chroma));
     Store128(u + k, _mm256_extracti128_si256(chroma, 1));
   }
@@ -167,7 +160,7 @@ void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std:
 
 void RgbToYuv(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
   SplitRun(
-      pairs, 16, 0, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
+      pairs, 16, 1, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
       [&](std::size_t s, std::size_t n) {
         Ssse3Table().rgbToYuv(rgb + 6 * s, y + 2 * s, v + s, u + s, n);
       });

@@ -85,59 +85,52 @@ void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb
       });
 }
 
-struct Planar {
-  __m128i r, g, b;
+// Luma and the chroma sums of 4 pixels (2 pairs) in bytes 0..11 of `px`: per pixel the two
+// halves of its weighted luma, per pair the two halves of each negated chroma sum.
+struct WeightedHalves {
+  __m128i luma, chroma;
 };
 
-Planar LoadPlanar(const uint8_t* rgb) {
-  const __m128i p0 = Load(rgb), p1 = Load(rgb + 16), p2 = Load(rgb + 32);
-  __m128i c[3];
-#pragma GCC unroll 3
-  for (int ch = 0; ch < 3; ++ch)
-    c[ch] = _mm_or_si128(
-        _mm_or_si128(Shuffle(p0, kDeinterleave[0][ch]), Shuffle(p1, kDeinterleave[1][ch])),
-        Shuffle(p2, kDeinterleave[2][ch]));
-  return {c[0], c[1], c[2]};
+WeightedHalves WeighFourPixels(__m128i px) {
+  return {_mm_maddubs_epi16(Shuffle(px, kLumaSlots), _mm_set1_epi32(kLumaWeights)),
+          _mm_maddubs_epi16(Shuffle(px, kLeftPixelSlots), _mm_set1_epi64x(kChromaWeights))};
 }
 
-// (77 R + 150 G + 29 B + 4224) >> 8 clamped: the sum without the bias fits 16 unsigned bits, and
-// the saturating add of the bias lands at 255 exactly when the true value exceeds it.
-__m128i Luma16(__m128i r, __m128i g, __m128i b) {
-  const __m128i sum =
-      _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, Factor(77)), _mm_mullo_epi16(g, Factor(150))),
-                    _mm_mullo_epi16(b, Factor(29)));
-  return _mm_srli_epi16(_mm_adds_epu16(sum, Const16(4224)), 8);
+// Y from 8 pixels' luma halves: the halves add up to at most 65280, which wraps the signed add but
+// is exact as unsigned; the saturating add of 4224 lands at 255 after the shift exactly when the
+// true value exceeds it.
+__m128i LumaOf(__m128i halvesA, __m128i halvesB) {
+  return _mm_srli_epi16(_mm_adds_epu16(_mm_hadd_epi16(halvesA, halvesB), Const16(4224)), 8);
 }
 
-// (128 P - (k1 Q + k2 S) + 32896) >> 8 as ((128 P + 32640 - N) >> 8) + 1: never negative, at most
-// 256.
-__m128i Chroma16(__m128i p, __m128i q, int k1, __m128i s, int k2) {
-  const __m128i lead = _mm_add_epi16(_mm_slli_epi16(p, 7), Const16(32640));
-  const __m128i rest =
-      _mm_add_epi16(_mm_mullo_epi16(q, Factor(k1)), _mm_mullo_epi16(s, Factor(k2)));
-  return _mm_add_epi16(_mm_srli_epi16(_mm_sub_epi16(lead, rest), 8), Const16(1));
+// Chroma of 4 pairs, red and blue difference alternating, from the negated sums N (each within
+// +-32640): (32896 - N) >> 8 is computed as ((32640 - N) >> 8) + 1, the + 1 being left to the
+// caller's saturating byte add, which also clamps 256 to 255.
+__m128i ChromaOf(__m128i halvesA, __m128i halvesB) {
+  return _mm_srli_epi16(_mm_sub_epi16(Const16(32640), _mm_hadd_epi16(halvesA, halvesB)), 8);
 }
 
 void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
-  const __m128i zero = _mm_setzero_si128(), evenMask = Const16(0xFF);
-  for (std::size_t k = 0; k < pairs; k += 8) {
-    const Planar p = LoadPlanar(rgb + 6 * k);
-    const __m128i low = Luma16(_mm_unpacklo_epi8(p.r, zero), _mm_unpacklo_epi8(p.g, zero),
-                               _mm_unpacklo_epi8(p.b, zero));
-    const __m128i high = Luma16(_mm_unpackhi_epi8(p.r, zero), _mm_unpackhi_epi8(p.g, zero),
-                                _mm_unpackhi_epi8(p.b, zero));
-    Store(y + 2 * k, _mm_packus_epi16(low, high));
-    const __m128i r = _mm_and_si128(p.r, evenMask), g = _mm_and_si128(p.g, evenMask),
-                  b = _mm_and_si128(p.b, evenMask);
-    const __m128i chroma = _mm_packus_epi16(Chroma16(r, g, 107, b, 21), Chroma16(b, g, 85, r, 43));
+  const __m128i one = _mm_set1_epi8(1), split = MaskOf(kEvenOddBytes);
+  for (std::size_t k = 0; k < pairs; k += 8, rgb += 48) {
+    WeightedHalves h[4];
+#pragma GCC unroll 4
+    for (int q = 0; q < 4; ++q) h[q] = WeighFourPixels(Load(rgb + 12 * q));
+    Store(y + 2 * k, _mm_packus_epi16(LumaOf(h[0].luma, h[1].luma), LumaOf(h[2].luma, h[3].luma)));
+    const __m128i chroma =
+        _mm_shuffle_epi8(_mm_adds_epu8(_mm_packus_epi16(ChromaOf(h[0].chroma, h[1].chroma),
+                                                        ChromaOf(h[2].chroma, h[3].chroma)),
+                                       one),
+                         split);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(v + k), chroma);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(u + k), _mm_srli_si128(chroma, 8));
   }
 }
 
 void RgbToYuv(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
+  // The last load of a block reads 4 bytes past it: one pair kept in reserve.
   SplitRun(
-      pairs, 8, 0, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
+      pairs, 8, 1, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
       [&](std::size_t s, std::size_t n) {
         scalar::RgbToYuv(rgb + 6 * s, y + 2 * s, v + s, u + s, n);
       });
