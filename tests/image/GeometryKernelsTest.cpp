@@ -23,11 +23,28 @@ class GeometryKernels : public vialto::test::VectorTable {};
 // The fast resize (picking for whole factors, separable passes otherwise) gives the bytes of the
 // direct four-neighbour formula, reductions and enlargements, both pixel sizes.
 TEST_P(GeometryKernels, ResizeMatchesDirectFormula) {
-  const int sizes[][4] = {{1, 2, 4, 4},         {2, 2, 5, 9},          {8, 8, 4, 4},
-                          {9, 7, 4, 5},         {4, 4, 8, 8},          {17, 5, 33, 11},
-                          {33, 21, 16, 10},     {64, 48, 32, 24},      {100, 3, 37, 40},
-                          {768, 288, 384, 144}, {768, 288, 1536, 576}, {768, 288, 192, 72},
-                          {50, 50, 75, 75},     {5, 40, 160, 4}};
+  const int sizes[][4] = {{1, 2, 4, 4},
+                          {2, 2, 5, 9},
+                          {8, 8, 4, 4},
+                          {9, 7, 4, 5},
+                          {4, 4, 8, 8},
+                          {17, 5, 33, 11},
+                          {33, 21, 16, 10},
+                          {64, 48, 32, 24},
+                          {100, 3, 37, 40},
+                          {768, 288, 384, 144},
+                          {768, 288, 1536, 576},
+                          {768, 288, 192, 72},
+                          {50, 50, 75, 75},
+                          {5, 40, 160, 4},
+                          // Enlargements whose blocks repeat one pattern (by 2, 4 and 4/3), with
+                          // odd and even runs of such blocks and rows of exactly one window.
+                          {16, 4, 32, 8},
+                          {20, 6, 40, 12},
+                          {24, 3, 48, 6},
+                          {99, 4, 198, 8},
+                          {33, 9, 132, 36},
+                          {48, 6, 64, 8}};
   uint32_t seed = 7;
   for (const auto& s : sizes)
     for (const int mode : {0, 3}) {

@@ -249,7 +249,8 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
 
 // Two blocks at a time, one a lane; see the SSSE3 kernel.
 void InterpolatePairs(const uint8_t* row, const InterpolationBlock* blocks, std::size_t pairs,
-                      uint16_t* out) {
+                      int16_t* out) {
+  const __m256i bias = Const16(kInterpolatedBias);
   for (std::size_t k = 0; k < pairs; ++k, blocks += 2, out += 16) {
     const InterpolationBlock& a = blocks[0];
     const InterpolationBlock& b = blocks[1];
@@ -260,42 +261,78 @@ void InterpolatePairs(const uint8_t* row, const InterpolationBlock* blocks, std:
     const __m256i l = _mm256_shuffle_epi8(source, lanes(a.left, b.left));
     const __m256i r = _mm256_shuffle_epi8(source, lanes(a.right, b.right));
     const __m256i fx = lanes(a.fraction, b.fraction);
-    Store(out, _mm256_add_epi16(_mm256_slli_epi16(l, 8),
-                                _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx)));
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_slli_epi16(l, 8), _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx));
+    Store(out, _mm256_sub_epi16(sum, bias));
   }
 }
 
 void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
-                    uint16_t* out) {
+                    int16_t* out) {
   InterpolatePairs(row, blocks, count / 2, out);
   if (count % 2 != 0)
     Ssse3Table().interpolateRow(row, blocks + count - 1, 1, out + 8 * (count - 1));
 }
 
-__m256i Blend16(__m256i top, __m256i bottom, __m256i wTop, __m256i wBottom) {
-  const __m256i lowByte = Const16(0xFF);
-  const __m256i high = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(top, 8), wTop),
-                                        _mm256_mullo_epi16(_mm256_srli_epi16(bottom, 8), wBottom));
-  const __m256i low =
-      _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(top, lowByte), wTop),
-                       _mm256_mullo_epi16(_mm256_and_si256(bottom, lowByte), wBottom));
-  return _mm256_srli_epi16(_mm256_add_epi16(high, _mm256_srli_epi16(low, 8)), 8);
-}
-
-void BlendRowsBlocks(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
-                     unsigned fy) {
-  const __m256i wTop = Const16(static_cast<int>(256 - fy)), wBottom = Const16(static_cast<int>(fy));
-  for (std::size_t i = 0; i < count; i += 32) {
-    const __m256i a = Blend16(Load(top + i), Load(bottom + i), wTop, wBottom);
-    const __m256i b = Blend16(Load(top + i + 16), Load(bottom + i + 16), wTop, wBottom);
-    Store(dst + i, InOrder(_mm256_packus_epi16(a, b)));
+// Blocks k and k + 1 in the two lanes, the offsets and fractions held in registers.
+void InterpolateUniform(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
+                        std::size_t count, int16_t* out) {
+  const auto broadcast = [](const auto& x) {
+    return _mm256_broadcastsi128_si256(Load128(reinterpret_cast<const uint8_t*>(x)));
+  };
+  const __m256i left = broadcast(block.left), right = broadcast(block.right);
+  const __m256i fx = broadcast(block.fraction), bias = Const16(kInterpolatedBias);
+  const uint8_t* source = row + block.base;
+  for (std::size_t k = 0; k + 2 <= count; k += 2, source += 2 * step, out += 16) {
+    const __m256i window = LoadLanes(source, source + step);
+    const __m256i l = _mm256_shuffle_epi8(window, left), r = _mm256_shuffle_epi8(window, right);
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_slli_epi16(l, 8), _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx));
+    Store(out, _mm256_sub_epi16(sum, bias));
   }
+  if (count % 2 != 0)
+    Ssse3Table().interpolateUniform(row + (count - 1) * step, block, step, 1, out);
 }
 
-void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+// See the SSSE3 kernel for the biased multiply-add.
+__m256i BlendHalf(__m256i pairs, __m256i weights) {
+  return _mm256_srai_epi32(_mm256_madd_epi16(pairs, weights), 16);
+}
+
+__m256i Blend16(__m256i top, __m256i bottom, __m256i weights) {
+  return _mm256_packs_epi32(BlendHalf(_mm256_unpacklo_epi16(top, bottom), weights),
+                            BlendHalf(_mm256_unpackhi_epi16(top, bottom), weights));
+}
+
+// Elements 0..15 and 16..31 as signed bytes, in order.
+__m256i PackInOrder(__m256i low, __m256i high) {
+  return _mm256_xor_si256(InOrder(_mm256_packs_epi16(low, high)), _mm256_set1_epi8(-128));
+}
+
+void BlendRowsBlocks(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
+                     unsigned fy) {
+  const __m256i weights = _mm256_set1_epi32(static_cast<int>(fy << 16 | (256 - fy)));
+  for (std::size_t i = 0; i < count; i += 32)
+    Store(dst + i, PackInOrder(Blend16(Load(top + i), Load(bottom + i), weights),
+                               Blend16(Load(top + i + 16), Load(bottom + i + 16), weights)));
+}
+
+void CopyRowBlocks(const int16_t* top, uint8_t* dst, std::size_t count) {
+  for (std::size_t i = 0; i < count; i += 32)
+    Store(dst + i, PackInOrder(_mm256_srai_epi16(Load(top + i), 8),
+                               _mm256_srai_epi16(Load(top + i + 16), 8)));
+}
+
+void BlendRows(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy) {
   SplitRun(
-      count, 32, 0, [&](std::size_t, std::size_t n) { BlendRowsBlocks(top, bottom, dst, n, fy); },
+      count, 32, 0,
+      [&](std::size_t, std::size_t n) {
+        if (fy == 0)
+          CopyRowBlocks(top, dst, n);
+        else
+          BlendRowsBlocks(top, bottom, dst, n, fy);
+      },
       [&](std::size_t s, std::size_t n) {
         Ssse3Table().blendRows(top + s, bottom + s, dst + s, n, fy);
       });
@@ -337,17 +374,10 @@ void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t 
 }  // namespace
 
 const PixelKernels& Avx2Table() {
-  static const PixelKernels kernels{"avx2",
-                                    YuvToRgb,
-                                    RgbToYuv,
-                                    GrayToRgb,
-                                    RgbToGray,
-                                    SwapRgb,
-                                    SwapBytes,
-                                    InterpolateRow,
-                                    BlendRows,
-                                    PickBytes,
-                                    Ssse3Table().pickTriples};
+  static const PixelKernels kernels{"avx2",    YuvToRgb,       RgbToYuv,
+                                    GrayToRgb, RgbToGray,      SwapRgb,
+                                    SwapBytes, InterpolateRow, InterpolateUniform,
+                                    BlendRows, PickBytes,      Ssse3Table().pickTriples};
   return kernels;
 }
 

@@ -220,48 +220,86 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
 }
 
 // Both neighbours of 8 outputs by shuffles of one load; (l << 8) + (r - l) * fx wraps in 16 bits
-// but its true value (at most 65280) fits them, so the wrapped result is exact.
+// but its true value (at most 65280) fits them unsigned, so the wrapped result less the bias is
+// exact.
+struct BlockVectors {
+  __m128i left, right, fraction;
+};
+
+BlockVectors VectorsOf(const InterpolationBlock& b) {
+  return {Load(reinterpret_cast<const uint8_t*>(b.left)),
+          Load(reinterpret_cast<const uint8_t*>(b.right)),
+          Load(reinterpret_cast<const uint8_t*>(b.fraction))};
+}
+
+void InterpolateBlock(const uint8_t* source, const BlockVectors& b, int16_t* out) {
+  const __m128i window = Load(source);
+  const __m128i l = _mm_shuffle_epi8(window, b.left), r = _mm_shuffle_epi8(window, b.right);
+  const __m128i sum =
+      _mm_add_epi16(_mm_slli_epi16(l, 8), _mm_mullo_epi16(_mm_sub_epi16(r, l), b.fraction));
+  Store(reinterpret_cast<uint8_t*>(out), _mm_sub_epi16(sum, Const16(kInterpolatedBias)));
+}
+
 void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
-                    uint16_t* out) {
-  for (std::size_t k = 0; k < count; ++k, out += 8) {
-    const InterpolationBlock& b = blocks[k];
-    const __m128i source = Load(row + b.base);
-    const __m128i l = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.left)));
-    const __m128i r = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.right)));
-    const __m128i fx = Load(reinterpret_cast<const uint8_t*>(b.fraction));
-    Store(reinterpret_cast<uint8_t*>(out),
-          _mm_add_epi16(_mm_slli_epi16(l, 8), _mm_mullo_epi16(_mm_sub_epi16(r, l), fx)));
-  }
+                    int16_t* out) {
+  for (std::size_t k = 0; k < count; ++k, out += 8)
+    InterpolateBlock(row + blocks[k].base, VectorsOf(blocks[k]), out);
 }
 
-// (top * w + bottom * fy) >> 16 in 16-bit lanes: with each element split into high and low bytes,
-// the two partial sums stay below 65536 and ((high sum) + (low sum >> 8)) >> 8 is the same result.
-__m128i Blend8(__m128i top, __m128i bottom, __m128i wTop, __m128i wBottom) {
-  const __m128i lowByte = Const16(0xFF);
-  const __m128i high = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(top, 8), wTop),
-                                     _mm_mullo_epi16(_mm_srli_epi16(bottom, 8), wBottom));
-  const __m128i low = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(top, lowByte), wTop),
-                                    _mm_mullo_epi16(_mm_and_si128(bottom, lowByte), wBottom));
-  return _mm_srli_epi16(_mm_add_epi16(high, _mm_srli_epi16(low, 8)), 8);
+void InterpolateUniform(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
+                        std::size_t count, int16_t* out) {
+  const BlockVectors b = VectorsOf(block);
+  row += block.base;
+  for (std::size_t k = 0; k < count; ++k, row += step, out += 8) InterpolateBlock(row, b, out);
 }
 
-void BlendRowsBlocks(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+// With the biased elements, top * (256 - fy) + bottom * fy is one multiply-add of (top, bottom)
+// pairs plus 128 << 16; so the result is the sum's high half plus 128, which packs to a signed
+// byte with the 128 added as a flip of the top bit.
+__m128i BlendHalf(__m128i pairs, __m128i weights) {
+  return _mm_srai_epi32(_mm_madd_epi16(pairs, weights), 16);
+}
+
+__m128i Blend8(__m128i top, __m128i bottom, __m128i weights) {
+  return _mm_packs_epi32(BlendHalf(_mm_unpacklo_epi16(top, bottom), weights),
+                         BlendHalf(_mm_unpackhi_epi16(top, bottom), weights));
+}
+
+__m128i LoadElements(const int16_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+void BlendRowsBlocks(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                      unsigned fy) {
-  const __m128i wTop = Const16(static_cast<int>(256 - fy)), wBottom = Const16(static_cast<int>(fy));
-  const auto load = [](const uint16_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  };
+  const __m128i weights = _mm_set1_epi32(static_cast<int>(fy << 16 | (256 - fy)));
+  const __m128i flip = _mm_set1_epi8(-128);
   for (std::size_t i = 0; i < count; i += 16) {
-    const __m128i a = Blend8(load(top + i), load(bottom + i), wTop, wBottom);
-    const __m128i b = Blend8(load(top + i + 8), load(bottom + i + 8), wTop, wBottom);
-    Store(dst + i, _mm_packus_epi16(a, b));
+    const __m128i a = Blend8(LoadElements(top + i), LoadElements(bottom + i), weights);
+    const __m128i b = Blend8(LoadElements(top + i + 8), LoadElements(bottom + i + 8), weights);
+    Store(dst + i, _mm_xor_si128(_mm_packs_epi16(a, b), flip));
   }
 }
 
-void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+// fy = 0: the upper row alone, (top + bias) >> 8.
+void CopyRowBlocks(const int16_t* top, uint8_t* dst, std::size_t count) {
+  const __m128i flip = _mm_set1_epi8(-128);
+  for (std::size_t i = 0; i < count; i += 16) {
+    const __m128i a = _mm_srai_epi16(LoadElements(top + i), 8);
+    const __m128i b = _mm_srai_epi16(LoadElements(top + i + 8), 8);
+    Store(dst + i, _mm_xor_si128(_mm_packs_epi16(a, b), flip));
+  }
+}
+
+void BlendRows(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy) {
   SplitRun(
-      count, 16, 0, [&](std::size_t, std::size_t n) { BlendRowsBlocks(top, bottom, dst, n, fy); },
+      count, 16, 0,
+      [&](std::size_t, std::size_t n) {
+        if (fy == 0)
+          CopyRowBlocks(top, dst, n);
+        else
+          BlendRowsBlocks(top, bottom, dst, n, fy);
+      },
       [&](std::size_t s, std::size_t n) {
         scalar::BlendRows(top + s, bottom + s, dst + s, n, fy);
       });
@@ -318,9 +356,9 @@ void PickTriples(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_
 }  // namespace
 
 const PixelKernels& Ssse3Table() {
-  static const PixelKernels kernels{"ssse3",   YuvToRgb,  RgbToYuv,   GrayToRgb,
-                                    RgbToGray, SwapRgb,   SwapBytes,  InterpolateRow,
-                                    BlendRows, PickBytes, PickTriples};
+  static const PixelKernels kernels{
+      "ssse3",   YuvToRgb,       RgbToYuv,           GrayToRgb, RgbToGray, SwapRgb,
+      SwapBytes, InterpolateRow, InterpolateUniform, BlendRows, PickBytes, PickTriples};
   return kernels;
 }
 
