@@ -53,8 +53,8 @@ void StoreInterleaved(uint8_t* out, __m256i r, __m256i g, __m256i b) {
 #pragma GCC unroll 3
   for (int part = 0; part < 3; ++part)
     o[part] = _mm256_or_si256(
-        _mm256_or_si256(Shuffle(r, kInterleave[part][0]), Shuffle(g, kInterleave[part][1])),
-        Shuffle(b, kInterleave[part][2]));
+        _mm256_or_si256(Shuffle(r, kPairInterleave[part][0]), Shuffle(g, kPairInterleave[part][1])),
+        Shuffle(b, kPairInterleave[part][2]));
   StoreLanes48(out, o[0], o[1], o[2]);
 }
 
@@ -68,42 +68,40 @@ Lanes48 LoadLanes48(const uint8_t* rgb) {
   return {LoadLanes(rgb, rgb + 48), LoadLanes(rgb + 16, rgb + 64), LoadLanes(rgb + 32, rgb + 80)};
 }
 
-// See the SSSE3 kernels for the coefficient splits that keep every term in 16 bits.
+// Chroma terms of 16 pairs, pairs 0..7 | 8..15, each with the luma offset of 16 folded in; see the
+// SSSE3 kernel for the exact forms.
 struct ChromaTerms {
   __m256i red, green, blue;
 };
 
 ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
-  const __m256i bias = Const16(128);
-  const __m256i vv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(v)), bias);
-  const __m256i uu = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(u)), bias);
-  const __m256i red = _mm256_add_epi16(
-      vv, _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(vv, Factor(103)), bias), 8));
-  const __m256i greenRest =
-      _mm256_sub_epi16(_mm256_mullo_epi16(vv, Factor(73)), _mm256_mullo_epi16(uu, Factor(88)));
-  const __m256i green =
-      _mm256_sub_epi16(_mm256_srai_epi16(_mm256_add_epi16(greenRest, bias), 8), vv);
-  const __m256i blue = _mm256_add_epi16(
-      _mm256_add_epi16(uu, uu),
-      _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(uu, Factor(-58)), bias), 8));
+  const __m256i cr = _mm256_cvtepu8_epi16(Load128(v));
+  const __m256i cbHigh = _mm256_slli_epi16(_mm256_cvtepu8_epi16(Load128(u)), 8);
+  const __m256i red =
+      _mm256_sub_epi16(_mm256_mulhi_epu16(_mm256_slli_epi16(cr, 8), Factor(359)), Const16(195));
+  const __m256i green = _mm256_add_epi16(
+      _mm256_srai_epi16(_mm256_maddubs_epi16(_mm256_or_si256(cr, cbHigh), Const16(-88 * 256 + 73)),
+                        8),
+      _mm256_sub_epi16(Const16(120), cr));
+  const __m256i blue = _mm256_sub_epi16(
+      _mm256_mulhrs_epi16(_mm256_xor_si256(cbHigh, Const16(0x8000)), Factor(227)), Const16(16));
   return {red, green, blue};
 }
 
-__m256i AddToLuma(__m256i yLow, __m256i yHigh, __m256i term) {
-  return _mm256_packus_epi16(_mm256_add_epi16(yLow, _mm256_unpacklo_epi16(term, term)),
-                             _mm256_add_epi16(yHigh, _mm256_unpackhi_epi16(term, term)));
+// One channel of the pairs' left and right pixels, clamped to bytes: each lane the 8 left pixels
+// then the 8 right ones.
+__m256i AddToLuma(__m256i left, __m256i right, __m256i term) {
+  return _mm256_packus_epi16(_mm256_add_epi16(left, term), _mm256_add_epi16(right, term));
 }
 
 void YuvToRgbBlocks(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
                     std::size_t pixels) {
-  const __m256i zero = _mm256_setzero_si256(), offset = Const16(16);
   for (std::size_t i = 0; i < pixels; i += 32) {
     const ChromaTerms c = ComputeChroma(v + i / 2, u + i / 2);
     const __m256i luma = Load(y + i);
-    const __m256i low = _mm256_sub_epi16(_mm256_unpacklo_epi8(luma, zero), offset);
-    const __m256i high = _mm256_sub_epi16(_mm256_unpackhi_epi8(luma, zero), offset);
-    StoreInterleaved(rgb + 3 * i, AddToLuma(low, high, c.red), AddToLuma(low, high, c.green),
-                     AddToLuma(low, high, c.blue));
+    const __m256i left = _mm256_and_si256(luma, Const16(0xFF)), right = _mm256_srli_epi16(luma, 8);
+    StoreInterleaved(rgb + 3 * i, AddToLuma(left, right, c.red), AddToLuma(left, right, c.green),
+                     AddToLuma(left, right, c.blue));
   }
 }
 

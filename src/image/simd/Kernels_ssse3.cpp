@@ -24,55 +24,56 @@ __m128i Factor(int v) {
   return f;
 }
 
-// Chroma terms of 8 pairs in 16-bit lanes. Each coefficient k is split as 256 * q + r with a small
-// r, so that (k * D + 128) >> 8 = q * D + ((r * D + 128) >> 8) never leaves 16 bits.
+// Chroma terms of 8 pairs in 16-bit lanes, the luma offset of 16 folded in. With V and U the raw
+// samples and V' = V - 128, U' = U - 128, the three rounded terms are, exactly:
+// (359 V' + 128) >> 8 = ((V << 8) * 359 >> 16) - 179 (an unsigned high multiply);
+// (-183 V' - 88 U' + 128) >> 8 = ((73 V - 88 U) >> 8) - V + 136 (73 V - 88 U fits 16 bits, a
+// multiply-add of the byte pair);
+// (454 U' + 128) >> 8 = rounded high half of (U' << 8) * 227 << 1 (pmulhrsw).
 struct ChromaTerms {
   __m128i red, green, blue;
 };
 
 ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
-  const __m128i zero = _mm_setzero_si128(), bias = Const16(128);
-  const __m128i vv = _mm_sub_epi16(
-      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero), bias);
-  const __m128i uu = _mm_sub_epi16(
-      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero), bias);
-  const __m128i red =
-      _mm_add_epi16(vv, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(vv, Factor(103)), bias), 8));
-  const __m128i greenRest =
-      _mm_sub_epi16(_mm_mullo_epi16(vv, Factor(73)), _mm_mullo_epi16(uu, Factor(88)));
-  const __m128i green = _mm_sub_epi16(_mm_srai_epi16(_mm_add_epi16(greenRest, bias), 8), vv);
-  const __m128i blue =
-      _mm_add_epi16(_mm_add_epi16(uu, uu),
-                    _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(uu, Factor(-58)), bias), 8));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i crBytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v));
+  const __m128i cbBytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u));
+  const __m128i cr = _mm_unpacklo_epi8(crBytes, zero), crHigh = _mm_unpacklo_epi8(zero, crBytes);
+  const __m128i cbHigh = _mm_unpacklo_epi8(zero, cbBytes);
+  const __m128i red = _mm_sub_epi16(_mm_mulhi_epu16(crHigh, Factor(359)), Const16(195));
+  const __m128i green = _mm_add_epi16(
+      _mm_srai_epi16(
+          _mm_maddubs_epi16(_mm_unpacklo_epi8(crBytes, cbBytes), Const16(-88 * 256 + 73)), 8),
+      _mm_sub_epi16(Const16(120), cr));
+  const __m128i blue = _mm_sub_epi16(
+      _mm_mulhrs_epi16(_mm_xor_si128(cbHigh, Const16(0x8000)), Factor(227)), Const16(16));
   return {red, green, blue};
 }
 
-// Luma (minus 16) of 16 pixels plus each pair's term, clamped to bytes.
-__m128i AddToLuma(__m128i yLow, __m128i yHigh, __m128i term) {
-  return _mm_packus_epi16(_mm_add_epi16(yLow, _mm_unpacklo_epi16(term, term)),
-                          _mm_add_epi16(yHigh, _mm_unpackhi_epi16(term, term)));
+// One channel of 8 pairs' left and right pixels, clamped to bytes: the 8 left pixels, then the 8
+// right ones.
+__m128i AddToLuma(__m128i left, __m128i right, __m128i term) {
+  return _mm_packus_epi16(_mm_add_epi16(left, term), _mm_add_epi16(right, term));
 }
 
 void StoreInterleaved(uint8_t* out, __m128i r, __m128i g, __m128i b) {
 #pragma GCC unroll 3
   for (int part = 0; part < 3; ++part) {
     const __m128i v = _mm_or_si128(
-        _mm_or_si128(Shuffle(r, kInterleave[part][0]), Shuffle(g, kInterleave[part][1])),
-        Shuffle(b, kInterleave[part][2]));
+        _mm_or_si128(Shuffle(r, kPairInterleave[part][0]), Shuffle(g, kPairInterleave[part][1])),
+        Shuffle(b, kPairInterleave[part][2]));
     Store(out + 16 * part, v);
   }
 }
 
 void YuvToRgbBlocks(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
                     std::size_t pixels) {
-  const __m128i zero = _mm_setzero_si128(), offset = Const16(16);
   for (std::size_t i = 0; i < pixels; i += 16) {
     const ChromaTerms c = ComputeChroma(v + i / 2, u + i / 2);
     const __m128i luma = Load(y + i);
-    const __m128i low = _mm_sub_epi16(_mm_unpacklo_epi8(luma, zero), offset);
-    const __m128i high = _mm_sub_epi16(_mm_unpackhi_epi8(luma, zero), offset);
-    StoreInterleaved(rgb + 3 * i, AddToLuma(low, high, c.red), AddToLuma(low, high, c.green),
-                     AddToLuma(low, high, c.blue));
+    const __m128i left = _mm_and_si128(luma, Const16(0xFF)), right = _mm_srli_epi16(luma, 8);
+    StoreInterleaved(rgb + 3 * i, AddToLuma(left, right, c.red), AddToLuma(left, right, c.green),
+                     AddToLuma(left, right, c.blue));
   }
 }
 

@@ -10,12 +10,12 @@ using Mask = std::array<int8_t, 16>;
 constexpr int8_t kZero = -128;
 
 // Interleaving: register `part` of the packed output takes channel `channel` of its pixels from
-// the planar register of that channel.
-constexpr Mask InterleaveMask(int part, int channel) {
+// the register of that channel, which holds the 8 left pixels of 8 pairs, then the 8 right ones.
+constexpr Mask PairInterleaveMask(int part, int channel) {
   Mask m{};
   for (int i = 0; i < 16; ++i) {
-    const int byte = 16 * part + i;
-    m[i] = byte % 3 == channel ? static_cast<int8_t>(byte / 3) : kZero;
+    const int byte = 16 * part + i, pixel = byte / 3;
+    m[i] = byte % 3 == channel ? static_cast<int8_t>(pixel / 2 + 8 * (pixel % 2)) : kZero;
   }
   return m;
 }
@@ -106,7 +106,7 @@ constexpr std::array<std::array<Mask, 3>, 3> MaskGrid(Make make) {
   return grid;
 }
 
-inline constexpr auto kInterleave = MaskGrid(InterleaveMask);  // [part][channel]
+inline constexpr auto kPairInterleave = MaskGrid(PairInterleaveMask);  // [part][channel]
 inline constexpr std::array<Mask, 3> kTriple{TripleMask(0), TripleMask(1), TripleMask(2)};
 inline constexpr Mask kSwapRedBlue = SwapRedBlueMask();
 inline constexpr auto kSwapRedBlueParts = MaskGrid(SwapRedBluePartMask);  // [part][source]
