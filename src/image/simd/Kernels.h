@@ -63,8 +63,12 @@ const PixelKernels& ScalarKernels();
 const PixelKernels* Ssse3Kernels();
 // AVX2; null when the CPU lacks it.
 const PixelKernels* Avx2Kernels();
-// The best table this CPU runs, chosen once.
+// The table the exports use: the best one this CPU runs, chosen once.
 const PixelKernels& BestKernels();
+// Makes BestKernels() return `table` (a table this CPU runs), or again the detected one for null.
+// For tests that take the exports through every instruction set; not for concurrent use with the
+// exports.
+void ForceKernelsForTesting(const PixelKernels* table);
 
 // Runs `vector(start, count)` on the largest multiple of `block` units that leaves at least
 // `reserve` units after it (room for a kernel's wide reads), and `scalar(start, count)` on the
