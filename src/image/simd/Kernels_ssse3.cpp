@@ -29,7 +29,7 @@ __m128i Factor(int v) {
 // (359 V' + 128) >> 8 = ((V << 8) * 359 >> 16) - 179 (an unsigned high multiply);
 // (-183 V' - 88 U' + 128) >> 8 = ((73 V - 88 U) >> 8) - V + 136 (73 V - 88 U fits 16 bits, a
 // multiply-add of the byte pair);
-// (454 U' + 128) >> 8 = rounded high half of (U' << 8) * 227 << 1 (pmulhrsw).
+// (454 U' + 128) >> 8 = ((U' << 8) * 227 + (1 << 14)) >> 15 (pmulhrsw).
 struct ChromaTerms {
   __m128i red, green, blue;
 };
