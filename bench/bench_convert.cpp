@@ -1,4 +1,7 @@
-// Pixel conversions and row flips against libyuv's nearest conversions and memcpy.
+// Pixel conversions and row flips against libyuv's nearest conversions and memcpy; YUV to RGB
+// also against a bare stream of its bytes (the ratio to it is stream time / our time).
+#include <immintrin.h>
+
 #include <cstring>
 #include <memory>
 
@@ -26,6 +29,25 @@ std::shared_ptr<std::vector<uint8_t>> Buffer(std::size_t n) {
   return std::make_shared<std::vector<uint8_t>>(Random(n));
 }
 
+// What YUV422PlaneToRGB cannot beat: its 2 bytes a pixel read once and its 3 bytes a pixel written
+// once, 32 pixels a step, with one operation between.
+__attribute__((target("avx2"))) void Stream2In3Out(const uint8_t* yuv, uint8_t* out,
+                                                   std::size_t pixels) {
+  const uint8_t* v = yuv + pixels;
+  const uint8_t* u = v + pixels / 2;
+  const auto load128 = [](const uint8_t* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  };
+  for (std::size_t i = 0; i + 32 <= pixels; i += 32, out += 96) {
+    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(yuv + i));
+    const __m256i c =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(load128(v + i / 2)), load128(u + i / 2), 1);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), y);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), c);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64), _mm256_xor_si256(y, c));
+  }
+}
+
 void RegisterYuvToRgb(const FrameSize& s) {
   const std::size_t n = s.Pixels();
   auto yuv = Buffer(2 * n), rgb = Buffer(3 * n);
@@ -37,6 +59,9 @@ void RegisterYuvToRgb(const FrameSize& s) {
     libyuv::I422ToRAW(y, s.width, y + n + n / 2, s.width / 2, y + n, s.width / 2, rgb->data(),
                       3 * s.width, s.width, s.height);
   });
+  if (__builtin_cpu_supports("avx2"))
+    Register("YUV422PlaneToRGB", "stream_2in3out", s.Name(), 3 * n,
+             [=] { Stream2In3Out(yuv->data(), rgb->data(), n); });
 }
 
 void RegisterRgbToYuv(const FrameSize& s) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "image/simd/KernelsScalar.h"
 #include "platform/Alloc.h"
 #include "vialto/vialto.h"
 
@@ -34,14 +35,17 @@ int64_t RowPosition(const ResizeGeometry& g, int j) { return std::min(j * g.yste
 // Horizontal interpolation of one resize, per output byte: offsets of its left and right
 // neighbours in a source row and the right one's weight. Past a row's last column the right
 // neighbour is that column again, so no read leaves the row. The leading outputs whose neighbours
-// lie in one 16-byte window also form blocks for the vector kernels.
+// lie in one 16-byte window also form blocks for the vector kernels; the leading blocks that
+// repeat block 0 at a steady distance (enlarging by 2, 4, 4/3, ...) are run from block 0 alone.
 struct HorizontalTable {
   std::size_t count;  // output bytes a row
   std::size_t* left;
   std::size_t* right;
   uint16_t* fraction;
   simd::InterpolationBlock* blocks;
-  std::size_t blockCount;  // blocks cover outputs 0 .. 8 * blockCount - 1
+  std::size_t blockCount;    // blocks cover outputs 0 .. 8 * blockCount - 1
+  std::size_t uniformCount;  // blocks 0 .. uniformCount - 1 are block 0 moved by k * uniformStep
+  std::size_t uniformStep;
 };
 
 std::size_t HorizontalTableBytes(std::size_t count) {
@@ -50,7 +54,7 @@ std::size_t HorizontalTableBytes(std::size_t count) {
 }
 
 HorizontalTable LayOutTable(uint8_t* memory, std::size_t count) {
-  HorizontalTable t{count, nullptr, nullptr, nullptr, nullptr, 0};
+  HorizontalTable t{count, nullptr, nullptr, nullptr, nullptr, 0, 0, 0};
   t.left = reinterpret_cast<std::size_t*>(memory);
   t.right = t.left + count;
   auto* blocks = reinterpret_cast<uint8_t*>(t.right + count);
@@ -64,25 +68,45 @@ HorizontalTable LayOutTable(uint8_t* memory, std::size_t count) {
 
 void FillOffsets(const ResizeGeometry& g, int srcWidth, HorizontalTable& t) {
   const std::size_t b = g.pixelBytes;
-  for (std::size_t e = 0; e < t.count; ++e) {
-    const int64_t x = static_cast<int64_t>(e / b) * g.xstep;
+  int64_t x = 0;
+  for (std::size_t e = 0; e < t.count; e += b, x += g.xstep) {
     const int64_t sx = x >> 8;
-    t.left[e] = static_cast<std::size_t>(sx) * b + e % b;
-    t.right[e] = static_cast<std::size_t>(std::min<int64_t>(sx + 1, srcWidth - 1)) * b + e % b;
-    t.fraction[e] = static_cast<uint16_t>(x & 255);
+    const auto left = static_cast<std::size_t>(sx) * b;
+    const auto right = static_cast<std::size_t>(std::min<int64_t>(sx + 1, srcWidth - 1)) * b;
+    for (std::size_t c = 0; c < b; ++c) {
+      t.left[e + c] = left + c;
+      t.right[e + c] = right + c;
+      t.fraction[e + c] = static_cast<uint16_t>(x & 255);
+    }
   }
 }
 
-// Blocks while the 16-byte window fits both the neighbours and the source row.
+bool SameOffsets(const simd::InterpolationBlock& a, const simd::InterpolationBlock& b) {
+  return std::equal(a.left, a.left + 16, b.left) && std::equal(a.right, a.right + 16, b.right) &&
+         std::equal(a.fraction, a.fraction + 8, b.fraction);
+}
+
+void FindUniformRun(HorizontalTable& t) {
+  t.uniformCount = std::min<std::size_t>(t.blockCount, 1);
+  t.uniformStep = t.blockCount > 1 ? t.blocks[1].base - t.blocks[0].base : 0;
+  while (t.uniformCount < t.blockCount &&
+         t.blocks[t.uniformCount].base == t.blocks[0].base + t.uniformCount * t.uniformStep &&
+         SameOffsets(t.blocks[t.uniformCount], t.blocks[0]))
+    ++t.uniformCount;
+}
+
+// Blocks while the 16-byte window fits both the neighbours and the source row; near the row's end
+// the window is moved back to end with the row.
 void FillBlocks(std::size_t rowBytes, HorizontalTable& t) {
   t.blockCount = 0;
-  for (std::size_t k = 0; k < t.count / 8; ++k) {
+  for (std::size_t k = 0; k < t.count / 8 && rowBytes >= 16; ++k) {
     // With three-byte pixels the offsets are not monotonic (byte 2 of one pixel, byte 0 of the
     // next one with the same source column), so the window spans the extremes.
     const std::size_t first = 8 * k;
-    const std::size_t base = *std::min_element(t.left + first, t.left + first + 8);
+    const std::size_t base =
+        std::min(*std::min_element(t.left + first, t.left + first + 8), rowBytes - 16);
     const std::size_t last = *std::max_element(t.right + first, t.right + first + 8);
-    if (base + 16 > rowBytes || last - base >= 16) break;
+    if (last - base >= 16) break;
     simd::InterpolationBlock& block = t.blocks[k];
     block.base = base;
     for (int j = 0; j < 8; ++j) {
@@ -93,17 +117,19 @@ void FillBlocks(std::size_t rowBytes, HorizontalTable& t) {
     }
     t.blockCount = k + 1;
   }
+  FindUniformRun(t);
 }
 
-// left * (256 - fx) + right * fx per output byte, kept whole (at most 255 * 256) so that the
-// vertical pass yields exactly the truncated 2-D sum.
+// left * (256 - fx) + right * fx per output byte, kept whole (biased into 16 signed bits) so that
+// the vertical pass yields exactly the truncated 2-D sum.
 void InterpolateRow(const simd::PixelKernels& kernels, const uint8_t* row, const HorizontalTable& t,
-                    uint16_t* out) {
-  kernels.interpolateRow(row, t.blocks, t.blockCount, out);
-  for (std::size_t e = 8 * t.blockCount; e < t.count; ++e) {
-    const int l = row[t.left[e]], r = row[t.right[e]];
-    out[e] = static_cast<uint16_t>((l << 8) + (r - l) * t.fraction[e]);
-  }
+                    int16_t* out) {
+  if (t.uniformCount > 0)
+    kernels.interpolateUniform(row, t.blocks[0], t.uniformStep, t.uniformCount, out);
+  kernels.interpolateRow(row, t.blocks + t.uniformCount, t.blockCount - t.uniformCount,
+                         out + 8 * t.uniformCount);
+  for (std::size_t e = 8 * t.blockCount; e < t.count; ++e)
+    out[e] = simd::scalar::InterpolatedElement(row[t.left[e]], row[t.right[e]], t.fraction[e]);
 }
 
 // Whole-factor (or same-size) resizes: every fraction is 0, so output pixels are source pixels.
@@ -129,17 +155,22 @@ bool ResizeSeparable(const simd::PixelKernels& kernels, const ResizeGeometry& g,
   const std::size_t srcRow = static_cast<std::size_t>(srcWidth) * g.pixelBytes;
   const std::size_t count = static_cast<std::size_t>(dstWidth) * g.pixelBytes;
   const std::size_t tableBytes = HorizontalTableBytes(count);
-  auto* memory =
-      static_cast<uint8_t*>(platform::AllocBytes(tableBytes + 2 * count * sizeof(uint16_t)));
+  // The two cached rows start on cache lines: the vertical pass streams through both.
+  constexpr std::size_t kLine = 64, kLineElements = kLine / sizeof(int16_t);
+  const std::size_t rowElements = (count + kLineElements - 1) / kLineElements * kLineElements;
+  auto* memory = static_cast<uint8_t*>(
+      platform::AllocBytes(tableBytes + kLine + 2 * rowElements * sizeof(int16_t)));
   if (memory == nullptr) return false;
   HorizontalTable table = LayOutTable(memory, count);
   FillOffsets(g, srcWidth, table);
   FillBlocks(srcRow, table);
-  uint16_t* upper = reinterpret_cast<uint16_t*>(memory + tableBytes);
-  uint16_t* lower = upper + count;
+  uint8_t* rows = memory + tableBytes;
+  rows += (kLine - reinterpret_cast<uintptr_t>(rows) % kLine) % kLine;
+  int16_t* upper = reinterpret_cast<int16_t*>(rows);
+  int16_t* lower = upper + rowElements;
 
   int64_t upperRow = -1, lowerRow = -1;  // source rows held in `upper` and `lower`
-  auto fetch = [&](uint16_t* slot, int64_t& held, int64_t want) {
+  auto fetch = [&](int16_t* slot, int64_t& held, int64_t want) {
     if (held == want) return;
     InterpolateRow(kernels, src + static_cast<std::size_t>(want) * srcRow, table, slot);
     held = want;

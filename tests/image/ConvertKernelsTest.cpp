@@ -97,6 +97,42 @@ TEST_P(ConvertKernels, FlipRows) {
   });
 }
 
+// Every chroma pair once, with luma across its range and at both ends, where the clamps act.
+TEST_P(ConvertKernels, YuvToRgbEveryChromaPair) {
+  constexpr int kWidth = 512, kHeight = 256;  // 65536 pairs
+  constexpr std::size_t n = std::size_t{kWidth} * kHeight;
+  for (const bool extremes : {false, true}) {
+    Bytes yuv(2 * n);
+    for (std::size_t k = 0; k < n / 2; ++k) {
+      yuv[2 * k] = static_cast<uint8_t>(extremes ? 0 : k * 7);
+      yuv[2 * k + 1] = static_cast<uint8_t>(extremes ? 255 : k * 13 + 5);
+      yuv[n + k] = static_cast<uint8_t>(k);
+      yuv[n + n / 2 + k] = static_cast<uint8_t>(k >> 8);
+    }
+    Bytes expect(3 * n), got(3 * n);
+    img::YuvPlaneToRgb(Scalar(), yuv.data(), expect.data(), kWidth, kHeight);
+    img::YuvPlaneToRgb(Vector(), yuv.data(), got.data(), kWidth, kHeight);
+    ASSERT_TRUE(got == expect) << (extremes ? "luma 0 and 255" : "luma across its range");
+  }
+}
+
+// Left pixels over a grid of the colour cube including its corners (the clamps and the widest
+// multiply-add sums), right pixels their complements.
+TEST_P(ConvertKernels, RgbToYuvColourCubeGrid) {
+  Bytes rgb;
+  for (int r = 0; r <= 255; r += 3)
+    for (int g = 0; g <= 255; g += 3)
+      for (int b = 0; b <= 255; b += 3)
+        for (const int c : {r, g, b, 255 - r, 255 - g, 255 - b})
+          rgb.push_back(static_cast<uint8_t>(c));
+  const int width = 2 * 86, height = 86 * 86;
+  ASSERT_EQ(rgb.size(), 3u * width * height);
+  Bytes expect(2u * width * height), got(expect.size());
+  img::RgbToYuvPlane(Scalar(), rgb.data(), expect.data(), width, height);
+  img::RgbToYuvPlane(Vector(), rgb.data(), got.data(), width, height);
+  ASSERT_TRUE(got == expect);
+}
+
 INSTANTIATE_TEST_SUITE_P(Isa, ConvertKernels, ::testing::Values("ssse3", "avx2"),
                          [](const auto& info) { return info.param; });
 

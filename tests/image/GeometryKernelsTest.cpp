@@ -23,11 +23,28 @@ class GeometryKernels : public vialto::test::VectorTable {};
 // The fast resize (picking for whole factors, separable passes otherwise) gives the bytes of the
 // direct four-neighbour formula, reductions and enlargements, both pixel sizes.
 TEST_P(GeometryKernels, ResizeMatchesDirectFormula) {
-  const int sizes[][4] = {{1, 2, 4, 4},         {2, 2, 5, 9},          {8, 8, 4, 4},
-                          {9, 7, 4, 5},         {4, 4, 8, 8},          {17, 5, 33, 11},
-                          {33, 21, 16, 10},     {64, 48, 32, 24},      {100, 3, 37, 40},
-                          {768, 288, 384, 144}, {768, 288, 1536, 576}, {768, 288, 192, 72},
-                          {50, 50, 75, 75},     {5, 40, 160, 4}};
+  const int sizes[][4] = {{1, 2, 4, 4},
+                          {2, 2, 5, 9},
+                          {8, 8, 4, 4},
+                          {9, 7, 4, 5},
+                          {4, 4, 8, 8},
+                          {17, 5, 33, 11},
+                          {33, 21, 16, 10},
+                          {64, 48, 32, 24},
+                          {100, 3, 37, 40},
+                          {768, 288, 384, 144},
+                          {768, 288, 1536, 576},
+                          {768, 288, 192, 72},
+                          {50, 50, 75, 75},
+                          {5, 40, 160, 4},
+                          // Enlargements whose blocks repeat one pattern (by 2, 4 and 4/3), with
+                          // odd and even runs of such blocks and rows of exactly one window.
+                          {16, 4, 32, 8},
+                          {20, 6, 40, 12},
+                          {24, 3, 48, 6},
+                          {99, 4, 198, 8},
+                          {33, 9, 132, 36},
+                          {48, 6, 64, 8}};
   uint32_t seed = 7;
   for (const auto& s : sizes)
     for (const int mode : {0, 3}) {
@@ -79,6 +96,52 @@ TEST_P(GeometryKernels, PickingStaysInsideItsSource) {
       Scalar().pickTriples(triples.data(), expect.data(), count, step);
       Vector().pickTriples(triples.data(), got.data(), count, step);
       ASSERT_EQ(got, expect) << step << " " << count;
+    }
+}
+
+// The vertical pass for every weight, on interpolated rows that hold the extremes (0 and
+// 255 * 256) as well as random values, at lengths around the vector blocks.
+TEST_P(GeometryKernels, BlendRowsEveryWeight) {
+  constexpr int kMax = 255 * 256;
+  for (const std::size_t count : {1, 15, 16, 17, 31, 32, 33, 100}) {
+    std::vector<int16_t> top(count), bottom(count);
+    const Bytes random = vialto::test::RandomBytes(4 * count, static_cast<uint32_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+      const int t = i % 4 == 0   ? kMax
+                    : i % 4 == 1 ? 0
+                                 : (random[4 * i] << 8 | random[4 * i + 1]) % (kMax + 1);
+      const int b = i % 3 == 0   ? 0
+                    : i % 3 == 1 ? kMax
+                                 : (random[4 * i + 2] << 8 | random[4 * i + 3]) % (kMax + 1);
+      top[i] = static_cast<int16_t>(t - img::simd::kInterpolatedBias);
+      bottom[i] = static_cast<int16_t>(b - img::simd::kInterpolatedBias);
+    }
+    for (unsigned fy = 0; fy < 256; ++fy) {
+      Bytes expect(count), got(count);
+      Scalar().blendRows(top.data(), bottom.data(), expect.data(), count, fy);
+      Vector().blendRows(top.data(), bottom.data(), got.data(), count, fy);
+      ASSERT_EQ(got, expect) << count << " elements, fy " << fy;
+    }
+  }
+}
+
+// Stripes of 0 and 255 give the interpolation's widest sums and differences.
+TEST_P(GeometryKernels, ResizeStripesOfBothExtremes) {
+  const int sizes[][4] = {{64, 8, 128, 16}, {64, 8, 85, 11}, {37, 5, 150, 9}};
+  for (const auto& s : sizes)
+    for (const int mode : {0, 3}) {
+      const std::size_t b = mode == 3 ? 3 : 1;
+      GuardedBuffer src(static_cast<std::size_t>(s[0]) * s[1] * b);
+      const std::size_t row = static_cast<std::size_t>(s[0]) * b;
+      for (std::size_t i = 0; i < src.size(); ++i)  // stripes 3 pixels wide, alternating by row
+        src.data()[i] = (i % row / b / 3 + i / row) % 2 == 0 ? 255 : 0;
+      const std::size_t out = static_cast<std::size_t>(s[2]) * s[3] * b;
+      GuardedBuffer expect(out), got(out);
+      ASSERT_EQ(img::ResizeImageReference(expect.data(), src.data(), s[0], s[1], s[2], s[3], mode),
+                1);
+      ASSERT_EQ(img::ResizeImage(Vector(), got.data(), src.data(), s[0], s[1], s[2], s[3], mode),
+                1);
+      ASSERT_EQ(Contents(got), Contents(expect)) << s[0] << " -> " << s[2] << " mode " << mode;
     }
 }
 

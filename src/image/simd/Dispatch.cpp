@@ -1,4 +1,6 @@
-// Picks the kernel table once, from what the CPU reports.
+// Picks the kernel table once, from what the CPU reports; tests may put another table in its place.
+#include <atomic>
+
 #include "image/simd/Kernels.h"
 
 namespace vialto::image::simd {
@@ -16,11 +18,28 @@ const PixelKernels* Avx2Kernels() {
   return supported ? &Avx2Table() : nullptr;
 }
 
-const PixelKernels& BestKernels() {
-  static const PixelKernels& best = Avx2Kernels()    ? *Avx2Kernels()
-                                    : Ssse3Kernels() ? *Ssse3Kernels()
-                                                     : ScalarKernels();
-  return best;
+namespace {
+
+// Widest instruction set first. A wider tier goes at the head of this list, behind its own CPU
+// check, once it has kernels that are measured to beat the AVX2 ones and tests that run them.
+const PixelKernels& DetectedKernels() {
+  static const PixelKernels& detected = Avx2Kernels()    ? *Avx2Kernels()
+                                        : Ssse3Kernels() ? *Ssse3Kernels()
+                                                         : ScalarKernels();
+  return detected;
+}
+
+std::atomic<const PixelKernels*>& ActiveKernels() {
+  static std::atomic<const PixelKernels*> active{&DetectedKernels()};
+  return active;
+}
+
+}  // namespace
+
+const PixelKernels& BestKernels() { return *ActiveKernels().load(std::memory_order_relaxed); }
+
+void ForceKernelsForTesting(const PixelKernels* table) {
+  ActiveKernels().store(table != nullptr ? table : &DetectedKernels(), std::memory_order_relaxed);
 }
 
 }  // namespace vialto::image::simd

@@ -18,6 +18,8 @@ struct InterpolationBlock {
   uint16_t fraction[8];
 };
 
+inline constexpr int kInterpolatedBias = 32768;
+
 struct PixelKernels {
   const char* name;
   // `pixels` (even) pixels from a Y run and the V and U runs serving them (one sample a pair) to
@@ -35,12 +37,17 @@ struct PixelKernels {
   void (*swapRgb)(uint8_t* rgb, std::size_t pixels);
   // Exchanges two non-overlapping byte runs.
   void (*swapBytes)(uint8_t* a, uint8_t* b, std::size_t bytes);
-  // Horizontal pass of the bilinear resize, 8 outputs a block: left * (256 - fx) + right * fx.
+  // Horizontal pass of the bilinear resize, 8 outputs a block: left * (256 - fx) + right * fx,
+  // stored less kInterpolatedBias (the sums reach 255 * 256, which a signed 16-bit multiply-add
+  // could not take otherwise).
   void (*interpolateRow)(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
-                         uint16_t* out);
+                         int16_t* out);
+  // The same for `count` blocks that are `block` moved on by k * `step` source bytes (block k).
+  void (*interpolateUniform)(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
+                             std::size_t count, int16_t* out);
   // Vertical pass of the bilinear resize: (top * (256 - fy) + bottom * fy) >> 16 per element, on
-  // horizontally interpolated rows (each element at most 255 * 256).
-  void (*blendRows)(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+  // rows from interpolateRow (the bias added back).
+  void (*blendRows)(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                     unsigned fy);
   // dst[i] = src[i * step] for one-byte pixels (whole-factor reduction, step >= 2); src holds at
   // least count * step bytes.
@@ -56,8 +63,12 @@ const PixelKernels& ScalarKernels();
 const PixelKernels* Ssse3Kernels();
 // AVX2; null when the CPU lacks it.
 const PixelKernels* Avx2Kernels();
-// The best table this CPU runs, chosen once.
+// The table the exports use: the best one this CPU runs, chosen once.
 const PixelKernels& BestKernels();
+// Makes BestKernels() return `table` (a table this CPU runs), or again the detected one for null.
+// For tests that take the exports through every instruction set; not for concurrent use with the
+// exports.
+void ForceKernelsForTesting(const PixelKernels* table);
 
 // Runs `vector(start, count)` on the largest multiple of `block` units that leaves at least
 // `reserve` units after it (room for a kernel's wide reads), and `scalar(start, count)` on the

@@ -50,22 +50,30 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
 }
 
 void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
-                    uint16_t* out) {
+                    int16_t* out) {
   for (std::size_t k = 0; k < count; ++k) {
     const InterpolationBlock& b = blocks[k];
-    for (int j = 0; j < 8; ++j) {
-      const int l = row[b.base + static_cast<std::size_t>(b.left[2 * j])];
-      const int r = row[b.base + static_cast<std::size_t>(b.right[2 * j])];
-      *out++ = static_cast<uint16_t>((l << 8) + (r - l) * b.fraction[j]);
-    }
+    for (int j = 0; j < 8; ++j)
+      *out++ = InterpolatedElement(row[b.base + static_cast<std::size_t>(b.left[2 * j])],
+                                   row[b.base + static_cast<std::size_t>(b.right[2 * j])],
+                                   b.fraction[j]);
   }
 }
 
-void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+void InterpolateUniform(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
+                        std::size_t count, int16_t* out) {
+  for (std::size_t k = 0; k < count; ++k, row += step, out += 8)
+    InterpolateRow(row, &block, 1, out);
+}
+
+void BlendRows(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy) {
   const uint32_t wTop = 256 - fy;
-  for (std::size_t i = 0; i < count; ++i)
-    dst[i] = static_cast<uint8_t>((top[i] * wTop + bottom[i] * fy) >> 16);
+  for (std::size_t i = 0; i < count; ++i) {
+    const uint32_t t = static_cast<uint32_t>(top[i] + kInterpolatedBias);
+    const uint32_t b = static_cast<uint32_t>(bottom[i] + kInterpolatedBias);
+    dst[i] = static_cast<uint8_t>((t * wTop + b * fy) >> 16);
+  }
 }
 
 void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step) {
@@ -81,10 +89,11 @@ void PickTriples(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_
 namespace vialto::image::simd {
 
 const PixelKernels& ScalarKernels() {
-  static const PixelKernels kernels{"scalar",          scalar::YuvToRgb,       scalar::RgbToYuv,
-                                    scalar::GrayToRgb, scalar::RgbToGray,      scalar::SwapRgb,
-                                    scalar::SwapBytes, scalar::InterpolateRow, scalar::BlendRows,
-                                    scalar::PickBytes, scalar::PickTriples};
+  static const PixelKernels kernels{
+      "scalar",          scalar::YuvToRgb,       scalar::RgbToYuv,
+      scalar::GrayToRgb, scalar::RgbToGray,      scalar::SwapRgb,
+      scalar::SwapBytes, scalar::InterpolateRow, scalar::InterpolateUniform,
+      scalar::BlendRows, scalar::PickBytes,      scalar::PickTriples};
   return kernels;
 }
 

@@ -15,11 +15,18 @@ void RgbToGray(const uint8_t* rgb, uint8_t* gray, std::size_t pixels);
 void SwapRgb(uint8_t* rgb, std::size_t pixels);
 void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes);
 void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
-                    uint16_t* out);
-void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+                    int16_t* out);
+void InterpolateUniform(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
+                        std::size_t count, int16_t* out);
+void BlendRows(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy);
 void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step);
 void PickTriples(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t step);
+
+// One element of the resize's horizontal pass, biased as interpolateRow stores it.
+inline int16_t InterpolatedElement(int left, int right, int fraction) {
+  return static_cast<int16_t>((left << 8) + (right - left) * fraction - kInterpolatedBias);
+}
 
 // One pixel of the fixed-point YUV to RGB conversion.
 inline uint8_t ClampByte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }

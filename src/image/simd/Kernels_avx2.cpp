@@ -53,15 +53,10 @@ void StoreInterleaved(uint8_t* out, __m256i r, __m256i g, __m256i b) {
 #pragma GCC unroll 3
   for (int part = 0; part < 3; ++part)
     o[part] = _mm256_or_si256(
-        _mm256_or_si256(Shuffle(r, kInterleave[part][0]), Shuffle(g, kInterleave[part][1])),
-        Shuffle(b, kInterleave[part][2]));
+        _mm256_or_si256(Shuffle(r, kPairInterleave[part][0]), Shuffle(g, kPairInterleave[part][1])),
+        Shuffle(b, kPairInterleave[part][2]));
   StoreLanes48(out, o[0], o[1], o[2]);
 }
-
-// 96 bytes of 32 pixels as three registers whose lanes hold 48 bytes (16 pixels) each.
-struct Planar {
-  __m256i r, g, b;
-};
 
 // 96 bytes as three registers whose lanes hold bytes 0..47 and 48..95 (the inverse of
 // StoreLanes48).
@@ -73,54 +68,40 @@ Lanes48 LoadLanes48(const uint8_t* rgb) {
   return {LoadLanes(rgb, rgb + 48), LoadLanes(rgb + 16, rgb + 64), LoadLanes(rgb + 32, rgb + 80)};
 }
 
-Planar LoadPlanar(const uint8_t* rgb) {
-  const Lanes48 lanes = LoadLanes48(rgb);
-  const __m256i p0 = lanes.part[0], p1 = lanes.part[1], p2 = lanes.part[2];
-  __m256i ch[3];
-#pragma GCC unroll 3
-  for (int k = 0; k < 3; ++k)
-    ch[k] = _mm256_or_si256(
-        _mm256_or_si256(Shuffle(p0, kDeinterleave[0][k]), Shuffle(p1, kDeinterleave[1][k])),
-        Shuffle(p2, kDeinterleave[2][k]));
-  return {ch[0], ch[1], ch[2]};
-}
-
-// See the SSSE3 kernels for the coefficient splits that keep every term in 16 bits.
+// Chroma terms of 16 pairs, pairs 0..7 | 8..15, each with the luma offset of 16 folded in; see the
+// SSSE3 kernel for the exact forms.
 struct ChromaTerms {
   __m256i red, green, blue;
 };
 
 ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
-  const __m256i bias = Const16(128);
-  const __m256i vv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(v)), bias);
-  const __m256i uu = _mm256_sub_epi16(_mm256_cvtepu8_epi16(Load128(u)), bias);
-  const __m256i red = _mm256_add_epi16(
-      vv, _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(vv, Factor(103)), bias), 8));
-  const __m256i greenRest =
-      _mm256_sub_epi16(_mm256_mullo_epi16(vv, Factor(73)), _mm256_mullo_epi16(uu, Factor(88)));
-  const __m256i green =
-      _mm256_sub_epi16(_mm256_srai_epi16(_mm256_add_epi16(greenRest, bias), 8), vv);
-  const __m256i blue = _mm256_add_epi16(
-      _mm256_add_epi16(uu, uu),
-      _mm256_srai_epi16(_mm256_add_epi16(_mm256_mullo_epi16(uu, Factor(-58)), bias), 8));
+  const __m256i cr = _mm256_cvtepu8_epi16(Load128(v));
+  const __m256i cbHigh = _mm256_slli_epi16(_mm256_cvtepu8_epi16(Load128(u)), 8);
+  const __m256i red =
+      _mm256_sub_epi16(_mm256_mulhi_epu16(_mm256_slli_epi16(cr, 8), Factor(359)), Const16(195));
+  const __m256i green = _mm256_add_epi16(
+      _mm256_srai_epi16(_mm256_maddubs_epi16(_mm256_or_si256(cr, cbHigh), Const16(-88 * 256 + 73)),
+                        8),
+      _mm256_sub_epi16(Const16(120), cr));
+  const __m256i blue = _mm256_sub_epi16(
+      _mm256_mulhrs_epi16(_mm256_xor_si256(cbHigh, Const16(0x8000)), Factor(227)), Const16(16));
   return {red, green, blue};
 }
 
-__m256i AddToLuma(__m256i yLow, __m256i yHigh, __m256i term) {
-  return _mm256_packus_epi16(_mm256_add_epi16(yLow, _mm256_unpacklo_epi16(term, term)),
-                             _mm256_add_epi16(yHigh, _mm256_unpackhi_epi16(term, term)));
+// One channel of the pairs' left and right pixels, clamped to bytes: each lane the 8 left pixels
+// then the 8 right ones.
+__m256i AddToLuma(__m256i left, __m256i right, __m256i term) {
+  return _mm256_packus_epi16(_mm256_add_epi16(left, term), _mm256_add_epi16(right, term));
 }
 
 void YuvToRgbBlocks(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
                     std::size_t pixels) {
-  const __m256i zero = _mm256_setzero_si256(), offset = Const16(16);
   for (std::size_t i = 0; i < pixels; i += 32) {
     const ChromaTerms c = ComputeChroma(v + i / 2, u + i / 2);
     const __m256i luma = Load(y + i);
-    const __m256i low = _mm256_sub_epi16(_mm256_unpacklo_epi8(luma, zero), offset);
-    const __m256i high = _mm256_sub_epi16(_mm256_unpackhi_epi8(luma, zero), offset);
-    StoreInterleaved(rgb + 3 * i, AddToLuma(low, high, c.red), AddToLuma(low, high, c.green),
-                     AddToLuma(low, high, c.blue));
+    const __m256i left = _mm256_and_si256(luma, Const16(0xFF)), right = _mm256_srli_epi16(luma, 8);
+    StoreInterleaved(rgb + 3 * i, AddToLuma(left, right, c.red), AddToLuma(left, right, c.green),
+                     AddToLuma(left, right, c.blue));
   }
 }
 
@@ -133,33 +114,43 @@ void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb
       });
 }
 
-__m256i Luma16(__m256i r, __m256i g, __m256i b) {
-  const __m256i sum = _mm256_add_epi16(
-      _mm256_add_epi16(_mm256_mullo_epi16(r, Factor(77)), _mm256_mullo_epi16(g, Factor(150))),
-      _mm256_mullo_epi16(b, Factor(29)));
-  return _mm256_srli_epi16(_mm256_adds_epu16(sum, Const16(4224)), 8);
+// The luma and chroma halves of 4 + 4 pixels (bytes 0..11 of each lane); see the SSSE3 kernel
+// for the weights and the ranges.
+struct WeightedHalves {
+  __m256i luma, chroma;
+};
+
+WeightedHalves WeighFourPixels(__m256i px) {
+  return {_mm256_maddubs_epi16(Shuffle(px, kLumaSlots), _mm256_set1_epi32(kLumaWeights)),
+          _mm256_maddubs_epi16(Shuffle(px, kLeftPixelSlots), _mm256_set1_epi64x(kChromaWeights))};
 }
 
-__m256i Chroma16(__m256i p, __m256i q, int k1, __m256i s, int k2) {
-  const __m256i lead = _mm256_add_epi16(_mm256_slli_epi16(p, 7), Const16(32640));
-  const __m256i rest =
-      _mm256_add_epi16(_mm256_mullo_epi16(q, Factor(k1)), _mm256_mullo_epi16(s, Factor(k2)));
-  return _mm256_add_epi16(_mm256_srli_epi16(_mm256_sub_epi16(lead, rest), 8), Const16(1));
+__m256i LumaOf(__m256i halvesA, __m256i halvesB) {
+  return _mm256_srli_epi16(_mm256_adds_epu16(_mm256_hadd_epi16(halvesA, halvesB), Const16(4224)),
+                           8);
 }
 
+__m256i ChromaOf(__m256i halvesA, __m256i halvesB) {
+  return _mm256_srli_epi16(_mm256_sub_epi16(Const16(32640), _mm256_hadd_epi16(halvesA, halvesB)),
+                           8);
+}
+
+// 16 pairs: lane 0 takes pixels 0..15, lane 1 pixels 16..31, 4 at a time, so that the horizontal
+// adds and packs leave every lane in pixel order.
 void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
-  const __m256i zero = _mm256_setzero_si256(), evenMask = Const16(0xFF);
-  for (std::size_t k = 0; k < pairs; k += 16) {
-    const Planar p = LoadPlanar(rgb + 6 * k);
-    const __m256i low = Luma16(_mm256_unpacklo_epi8(p.r, zero), _mm256_unpacklo_epi8(p.g, zero),
-                               _mm256_unpacklo_epi8(p.b, zero));
-    const __m256i high = Luma16(_mm256_unpackhi_epi8(p.r, zero), _mm256_unpackhi_epi8(p.g, zero),
-                                _mm256_unpackhi_epi8(p.b, zero));
-    Store(y + 2 * k, _mm256_packus_epi16(low, high));
-    const __m256i r = _mm256_and_si256(p.r, evenMask), g = _mm256_and_si256(p.g, evenMask),
-                  b = _mm256_and_si256(p.b, evenMask);
+  const __m256i one = _mm256_set1_epi8(1), split = MaskOf(kEvenOddBytes);
+  for (std::size_t k = 0; k < pairs; k += 16, rgb += 96) {
+    WeightedHalves h[4];
+#pragma GCC unroll 4
+    for (int q = 0; q < 4; ++q) h[q] = WeighFourPixels(LoadLanes(rgb + 12 * q, rgb + 48 + 12 * q));
+    Store(y + 2 * k,
+          _mm256_packus_epi16(LumaOf(h[0].luma, h[1].luma), LumaOf(h[2].luma, h[3].luma)));
+    const __m256i interleaved = _mm256_adds_epu8(
+        _mm256_packus_epi16(ChromaOf(h[0].chroma, h[1].chroma), ChromaOf(h[2].chroma, h[3].chroma)),
+        one);
+    // Each lane: 8 red then 8 blue differences; then all red ones, then all blue ones.
     const __m256i chroma =
-        InOrder(_mm256_packus_epi16(Chroma16(r, g, 107, b, 21), Chroma16(b, g, 85, r, 43)));
+        _mm256_permute4x64_epi64(_mm256_shuffle_epi8(interleaved, split), _MM_SHUFFLE(3, 1, 2, 0));
     Store128(v + k, _mm256_castsi256_si128(chroma));
     Store128(u + k, _mm256_extracti128_si256(chroma, 1));
   }
@@ -167,7 +158,7 @@ void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std:
 
 void RgbToYuv(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
   SplitRun(
-      pairs, 16, 0, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
+      pairs, 16, 1, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
       [&](std::size_t s, std::size_t n) {
         Ssse3Table().rgbToYuv(rgb + 6 * s, y + 2 * s, v + s, u + s, n);
       });
@@ -256,7 +247,8 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
 
 // Two blocks at a time, one a lane; see the SSSE3 kernel.
 void InterpolatePairs(const uint8_t* row, const InterpolationBlock* blocks, std::size_t pairs,
-                      uint16_t* out) {
+                      int16_t* out) {
+  const __m256i bias = Const16(kInterpolatedBias);
   for (std::size_t k = 0; k < pairs; ++k, blocks += 2, out += 16) {
     const InterpolationBlock& a = blocks[0];
     const InterpolationBlock& b = blocks[1];
@@ -267,42 +259,78 @@ void InterpolatePairs(const uint8_t* row, const InterpolationBlock* blocks, std:
     const __m256i l = _mm256_shuffle_epi8(source, lanes(a.left, b.left));
     const __m256i r = _mm256_shuffle_epi8(source, lanes(a.right, b.right));
     const __m256i fx = lanes(a.fraction, b.fraction);
-    Store(out, _mm256_add_epi16(_mm256_slli_epi16(l, 8),
-                                _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx)));
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_slli_epi16(l, 8), _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx));
+    Store(out, _mm256_sub_epi16(sum, bias));
   }
 }
 
 void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
-                    uint16_t* out) {
+                    int16_t* out) {
   InterpolatePairs(row, blocks, count / 2, out);
   if (count % 2 != 0)
     Ssse3Table().interpolateRow(row, blocks + count - 1, 1, out + 8 * (count - 1));
 }
 
-__m256i Blend16(__m256i top, __m256i bottom, __m256i wTop, __m256i wBottom) {
-  const __m256i lowByte = Const16(0xFF);
-  const __m256i high = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(top, 8), wTop),
-                                        _mm256_mullo_epi16(_mm256_srli_epi16(bottom, 8), wBottom));
-  const __m256i low =
-      _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(top, lowByte), wTop),
-                       _mm256_mullo_epi16(_mm256_and_si256(bottom, lowByte), wBottom));
-  return _mm256_srli_epi16(_mm256_add_epi16(high, _mm256_srli_epi16(low, 8)), 8);
-}
-
-void BlendRowsBlocks(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
-                     unsigned fy) {
-  const __m256i wTop = Const16(static_cast<int>(256 - fy)), wBottom = Const16(static_cast<int>(fy));
-  for (std::size_t i = 0; i < count; i += 32) {
-    const __m256i a = Blend16(Load(top + i), Load(bottom + i), wTop, wBottom);
-    const __m256i b = Blend16(Load(top + i + 16), Load(bottom + i + 16), wTop, wBottom);
-    Store(dst + i, InOrder(_mm256_packus_epi16(a, b)));
+// Blocks k and k + 1 in the two lanes, the offsets and fractions held in registers.
+void InterpolateUniform(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
+                        std::size_t count, int16_t* out) {
+  const auto broadcast = [](const auto& x) {
+    return _mm256_broadcastsi128_si256(Load128(reinterpret_cast<const uint8_t*>(x)));
+  };
+  const __m256i left = broadcast(block.left), right = broadcast(block.right);
+  const __m256i fx = broadcast(block.fraction), bias = Const16(kInterpolatedBias);
+  const uint8_t* source = row + block.base;
+  for (std::size_t k = 0; k + 2 <= count; k += 2, source += 2 * step, out += 16) {
+    const __m256i window = LoadLanes(source, source + step);
+    const __m256i l = _mm256_shuffle_epi8(window, left), r = _mm256_shuffle_epi8(window, right);
+    const __m256i sum =
+        _mm256_add_epi16(_mm256_slli_epi16(l, 8), _mm256_mullo_epi16(_mm256_sub_epi16(r, l), fx));
+    Store(out, _mm256_sub_epi16(sum, bias));
   }
+  if (count % 2 != 0)
+    Ssse3Table().interpolateUniform(row + (count - 1) * step, block, step, 1, out);
 }
 
-void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+// See the SSSE3 kernel for the biased multiply-add.
+__m256i BlendHalf(__m256i pairs, __m256i weights) {
+  return _mm256_srai_epi32(_mm256_madd_epi16(pairs, weights), 16);
+}
+
+__m256i Blend16(__m256i top, __m256i bottom, __m256i weights) {
+  return _mm256_packs_epi32(BlendHalf(_mm256_unpacklo_epi16(top, bottom), weights),
+                            BlendHalf(_mm256_unpackhi_epi16(top, bottom), weights));
+}
+
+// Elements 0..15 and 16..31 as signed bytes, in order.
+__m256i PackInOrder(__m256i low, __m256i high) {
+  return _mm256_xor_si256(InOrder(_mm256_packs_epi16(low, high)), _mm256_set1_epi8(-128));
+}
+
+void BlendRowsBlocks(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
+                     unsigned fy) {
+  const __m256i weights = _mm256_set1_epi32(static_cast<int>(fy << 16 | (256 - fy)));
+  for (std::size_t i = 0; i < count; i += 32)
+    Store(dst + i, PackInOrder(Blend16(Load(top + i), Load(bottom + i), weights),
+                               Blend16(Load(top + i + 16), Load(bottom + i + 16), weights)));
+}
+
+void CopyRowBlocks(const int16_t* top, uint8_t* dst, std::size_t count) {
+  for (std::size_t i = 0; i < count; i += 32)
+    Store(dst + i, PackInOrder(_mm256_srai_epi16(Load(top + i), 8),
+                               _mm256_srai_epi16(Load(top + i + 16), 8)));
+}
+
+void BlendRows(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy) {
   SplitRun(
-      count, 32, 0, [&](std::size_t, std::size_t n) { BlendRowsBlocks(top, bottom, dst, n, fy); },
+      count, 32, 0,
+      [&](std::size_t, std::size_t n) {
+        if (fy == 0)
+          CopyRowBlocks(top, dst, n);
+        else
+          BlendRowsBlocks(top, bottom, dst, n, fy);
+      },
       [&](std::size_t s, std::size_t n) {
         Ssse3Table().blendRows(top + s, bottom + s, dst + s, n, fy);
       });
@@ -344,17 +372,10 @@ void PickBytes(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_t 
 }  // namespace
 
 const PixelKernels& Avx2Table() {
-  static const PixelKernels kernels{"avx2",
-                                    YuvToRgb,
-                                    RgbToYuv,
-                                    GrayToRgb,
-                                    RgbToGray,
-                                    SwapRgb,
-                                    SwapBytes,
-                                    InterpolateRow,
-                                    BlendRows,
-                                    PickBytes,
-                                    Ssse3Table().pickTriples};
+  static const PixelKernels kernels{"avx2",    YuvToRgb,       RgbToYuv,
+                                    GrayToRgb, RgbToGray,      SwapRgb,
+                                    SwapBytes, InterpolateRow, InterpolateUniform,
+                                    BlendRows, PickBytes,      Ssse3Table().pickTriples};
   return kernels;
 }
 

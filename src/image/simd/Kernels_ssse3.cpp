@@ -24,55 +24,56 @@ __m128i Factor(int v) {
   return f;
 }
 
-// Chroma terms of 8 pairs in 16-bit lanes. Each coefficient k is split as 256 * q + r with a small
-// r, so that (k * D + 128) >> 8 = q * D + ((r * D + 128) >> 8) never leaves 16 bits.
+// Chroma terms of 8 pairs in 16-bit lanes, the luma offset of 16 folded in. With V and U the raw
+// samples and V' = V - 128, U' = U - 128, the three rounded terms are, exactly:
+// (359 V' + 128) >> 8 = ((V << 8) * 359 >> 16) - 179 (an unsigned high multiply);
+// (-183 V' - 88 U' + 128) >> 8 = ((73 V - 88 U) >> 8) - V + 136 (73 V - 88 U fits 16 bits, a
+// multiply-add of the byte pair);
+// (454 U' + 128) >> 8 = ((U' << 8) * 227 + (1 << 14)) >> 15 (pmulhrsw).
 struct ChromaTerms {
   __m128i red, green, blue;
 };
 
 ChromaTerms ComputeChroma(const uint8_t* v, const uint8_t* u) {
-  const __m128i zero = _mm_setzero_si128(), bias = Const16(128);
-  const __m128i vv = _mm_sub_epi16(
-      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(v)), zero), bias);
-  const __m128i uu = _mm_sub_epi16(
-      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(u)), zero), bias);
-  const __m128i red =
-      _mm_add_epi16(vv, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(vv, Factor(103)), bias), 8));
-  const __m128i greenRest =
-      _mm_sub_epi16(_mm_mullo_epi16(vv, Factor(73)), _mm_mullo_epi16(uu, Factor(88)));
-  const __m128i green = _mm_sub_epi16(_mm_srai_epi16(_mm_add_epi16(greenRest, bias), 8), vv);
-  const __m128i blue =
-      _mm_add_epi16(_mm_add_epi16(uu, uu),
-                    _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(uu, Factor(-58)), bias), 8));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i crBytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v));
+  const __m128i cbBytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(u));
+  const __m128i cr = _mm_unpacklo_epi8(crBytes, zero), crHigh = _mm_unpacklo_epi8(zero, crBytes);
+  const __m128i cbHigh = _mm_unpacklo_epi8(zero, cbBytes);
+  const __m128i red = _mm_sub_epi16(_mm_mulhi_epu16(crHigh, Factor(359)), Const16(195));
+  const __m128i green = _mm_add_epi16(
+      _mm_srai_epi16(
+          _mm_maddubs_epi16(_mm_unpacklo_epi8(crBytes, cbBytes), Const16(-88 * 256 + 73)), 8),
+      _mm_sub_epi16(Const16(120), cr));
+  const __m128i blue = _mm_sub_epi16(
+      _mm_mulhrs_epi16(_mm_xor_si128(cbHigh, Const16(0x8000)), Factor(227)), Const16(16));
   return {red, green, blue};
 }
 
-// Luma (minus 16) of 16 pixels plus each pair's term, clamped to bytes.
-__m128i AddToLuma(__m128i yLow, __m128i yHigh, __m128i term) {
-  return _mm_packus_epi16(_mm_add_epi16(yLow, _mm_unpacklo_epi16(term, term)),
-                          _mm_add_epi16(yHigh, _mm_unpackhi_epi16(term, term)));
+// One channel of 8 pairs' left and right pixels, clamped to bytes: the 8 left pixels, then the 8
+// right ones.
+__m128i AddToLuma(__m128i left, __m128i right, __m128i term) {
+  return _mm_packus_epi16(_mm_add_epi16(left, term), _mm_add_epi16(right, term));
 }
 
 void StoreInterleaved(uint8_t* out, __m128i r, __m128i g, __m128i b) {
 #pragma GCC unroll 3
   for (int part = 0; part < 3; ++part) {
     const __m128i v = _mm_or_si128(
-        _mm_or_si128(Shuffle(r, kInterleave[part][0]), Shuffle(g, kInterleave[part][1])),
-        Shuffle(b, kInterleave[part][2]));
+        _mm_or_si128(Shuffle(r, kPairInterleave[part][0]), Shuffle(g, kPairInterleave[part][1])),
+        Shuffle(b, kPairInterleave[part][2]));
     Store(out + 16 * part, v);
   }
 }
 
 void YuvToRgbBlocks(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb,
                     std::size_t pixels) {
-  const __m128i zero = _mm_setzero_si128(), offset = Const16(16);
   for (std::size_t i = 0; i < pixels; i += 16) {
     const ChromaTerms c = ComputeChroma(v + i / 2, u + i / 2);
     const __m128i luma = Load(y + i);
-    const __m128i low = _mm_sub_epi16(_mm_unpacklo_epi8(luma, zero), offset);
-    const __m128i high = _mm_sub_epi16(_mm_unpackhi_epi8(luma, zero), offset);
-    StoreInterleaved(rgb + 3 * i, AddToLuma(low, high, c.red), AddToLuma(low, high, c.green),
-                     AddToLuma(low, high, c.blue));
+    const __m128i left = _mm_and_si128(luma, Const16(0xFF)), right = _mm_srli_epi16(luma, 8);
+    StoreInterleaved(rgb + 3 * i, AddToLuma(left, right, c.red), AddToLuma(left, right, c.green),
+                     AddToLuma(left, right, c.blue));
   }
 }
 
@@ -85,59 +86,52 @@ void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb
       });
 }
 
-struct Planar {
-  __m128i r, g, b;
+// Luma and the chroma sums of 4 pixels (2 pairs) in bytes 0..11 of `px`: per pixel the two
+// halves of its weighted luma, per pair the two halves of each negated chroma sum.
+struct WeightedHalves {
+  __m128i luma, chroma;
 };
 
-Planar LoadPlanar(const uint8_t* rgb) {
-  const __m128i p0 = Load(rgb), p1 = Load(rgb + 16), p2 = Load(rgb + 32);
-  __m128i c[3];
-#pragma GCC unroll 3
-  for (int ch = 0; ch < 3; ++ch)
-    c[ch] = _mm_or_si128(
-        _mm_or_si128(Shuffle(p0, kDeinterleave[0][ch]), Shuffle(p1, kDeinterleave[1][ch])),
-        Shuffle(p2, kDeinterleave[2][ch]));
-  return {c[0], c[1], c[2]};
+WeightedHalves WeighFourPixels(__m128i px) {
+  return {_mm_maddubs_epi16(Shuffle(px, kLumaSlots), _mm_set1_epi32(kLumaWeights)),
+          _mm_maddubs_epi16(Shuffle(px, kLeftPixelSlots), _mm_set1_epi64x(kChromaWeights))};
 }
 
-// (77 R + 150 G + 29 B + 4224) >> 8 clamped: the sum without the bias fits 16 unsigned bits, and
-// the saturating add of the bias lands at 255 exactly when the true value exceeds it.
-__m128i Luma16(__m128i r, __m128i g, __m128i b) {
-  const __m128i sum =
-      _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(r, Factor(77)), _mm_mullo_epi16(g, Factor(150))),
-                    _mm_mullo_epi16(b, Factor(29)));
-  return _mm_srli_epi16(_mm_adds_epu16(sum, Const16(4224)), 8);
+// Y from 8 pixels' luma halves: the halves add up to at most 65280, which wraps the signed add but
+// is exact as unsigned; the saturating add of 4224 lands at 255 after the shift exactly when the
+// true value exceeds it.
+__m128i LumaOf(__m128i halvesA, __m128i halvesB) {
+  return _mm_srli_epi16(_mm_adds_epu16(_mm_hadd_epi16(halvesA, halvesB), Const16(4224)), 8);
 }
 
-// (128 P - (k1 Q + k2 S) + 32896) >> 8 as ((128 P + 32640 - N) >> 8) + 1: never negative, at most
-// 256.
-__m128i Chroma16(__m128i p, __m128i q, int k1, __m128i s, int k2) {
-  const __m128i lead = _mm_add_epi16(_mm_slli_epi16(p, 7), Const16(32640));
-  const __m128i rest =
-      _mm_add_epi16(_mm_mullo_epi16(q, Factor(k1)), _mm_mullo_epi16(s, Factor(k2)));
-  return _mm_add_epi16(_mm_srli_epi16(_mm_sub_epi16(lead, rest), 8), Const16(1));
+// Chroma of 4 pairs, red and blue difference alternating, from the negated sums N (each within
+// +-32640): (32896 - N) >> 8 is computed as ((32640 - N) >> 8) + 1, the + 1 being left to the
+// caller's saturating byte add, which also clamps 256 to 255.
+__m128i ChromaOf(__m128i halvesA, __m128i halvesB) {
+  return _mm_srli_epi16(_mm_sub_epi16(Const16(32640), _mm_hadd_epi16(halvesA, halvesB)), 8);
 }
 
 void RgbToYuvBlocks(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
-  const __m128i zero = _mm_setzero_si128(), evenMask = Const16(0xFF);
-  for (std::size_t k = 0; k < pairs; k += 8) {
-    const Planar p = LoadPlanar(rgb + 6 * k);
-    const __m128i low = Luma16(_mm_unpacklo_epi8(p.r, zero), _mm_unpacklo_epi8(p.g, zero),
-                               _mm_unpacklo_epi8(p.b, zero));
-    const __m128i high = Luma16(_mm_unpackhi_epi8(p.r, zero), _mm_unpackhi_epi8(p.g, zero),
-                                _mm_unpackhi_epi8(p.b, zero));
-    Store(y + 2 * k, _mm_packus_epi16(low, high));
-    const __m128i r = _mm_and_si128(p.r, evenMask), g = _mm_and_si128(p.g, evenMask),
-                  b = _mm_and_si128(p.b, evenMask);
-    const __m128i chroma = _mm_packus_epi16(Chroma16(r, g, 107, b, 21), Chroma16(b, g, 85, r, 43));
+  const __m128i one = _mm_set1_epi8(1), split = MaskOf(kEvenOddBytes);
+  for (std::size_t k = 0; k < pairs; k += 8, rgb += 48) {
+    WeightedHalves h[4];
+#pragma GCC unroll 4
+    for (int q = 0; q < 4; ++q) h[q] = WeighFourPixels(Load(rgb + 12 * q));
+    Store(y + 2 * k, _mm_packus_epi16(LumaOf(h[0].luma, h[1].luma), LumaOf(h[2].luma, h[3].luma)));
+    const __m128i chroma =
+        _mm_shuffle_epi8(_mm_adds_epu8(_mm_packus_epi16(ChromaOf(h[0].chroma, h[1].chroma),
+                                                        ChromaOf(h[2].chroma, h[3].chroma)),
+                                       one),
+                         split);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(v + k), chroma);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(u + k), _mm_srli_si128(chroma, 8));
   }
 }
 
 void RgbToYuv(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_t pairs) {
+  // The last load of a block reads 4 bytes past it: one pair kept in reserve.
   SplitRun(
-      pairs, 8, 0, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
+      pairs, 8, 1, [&](std::size_t, std::size_t n) { RgbToYuvBlocks(rgb, y, v, u, n); },
       [&](std::size_t s, std::size_t n) {
         scalar::RgbToYuv(rgb + 6 * s, y + 2 * s, v + s, u + s, n);
       });
@@ -227,48 +221,86 @@ void SwapBytes(uint8_t* a, uint8_t* b, std::size_t bytes) {
 }
 
 // Both neighbours of 8 outputs by shuffles of one load; (l << 8) + (r - l) * fx wraps in 16 bits
-// but its true value (at most 65280) fits them, so the wrapped result is exact.
+// but its true value (at most 65280) fits them unsigned, so the wrapped result less the bias is
+// exact.
+struct BlockVectors {
+  __m128i left, right, fraction;
+};
+
+BlockVectors VectorsOf(const InterpolationBlock& b) {
+  return {Load(reinterpret_cast<const uint8_t*>(b.left)),
+          Load(reinterpret_cast<const uint8_t*>(b.right)),
+          Load(reinterpret_cast<const uint8_t*>(b.fraction))};
+}
+
+void InterpolateBlock(const uint8_t* source, const BlockVectors& b, int16_t* out) {
+  const __m128i window = Load(source);
+  const __m128i l = _mm_shuffle_epi8(window, b.left), r = _mm_shuffle_epi8(window, b.right);
+  const __m128i sum =
+      _mm_add_epi16(_mm_slli_epi16(l, 8), _mm_mullo_epi16(_mm_sub_epi16(r, l), b.fraction));
+  Store(reinterpret_cast<uint8_t*>(out), _mm_sub_epi16(sum, Const16(kInterpolatedBias)));
+}
+
 void InterpolateRow(const uint8_t* row, const InterpolationBlock* blocks, std::size_t count,
-                    uint16_t* out) {
-  for (std::size_t k = 0; k < count; ++k, out += 8) {
-    const InterpolationBlock& b = blocks[k];
-    const __m128i source = Load(row + b.base);
-    const __m128i l = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.left)));
-    const __m128i r = _mm_shuffle_epi8(source, Load(reinterpret_cast<const uint8_t*>(b.right)));
-    const __m128i fx = Load(reinterpret_cast<const uint8_t*>(b.fraction));
-    Store(reinterpret_cast<uint8_t*>(out),
-          _mm_add_epi16(_mm_slli_epi16(l, 8), _mm_mullo_epi16(_mm_sub_epi16(r, l), fx)));
-  }
+                    int16_t* out) {
+  for (std::size_t k = 0; k < count; ++k, out += 8)
+    InterpolateBlock(row + blocks[k].base, VectorsOf(blocks[k]), out);
 }
 
-// (top * w + bottom * fy) >> 16 in 16-bit lanes: with each element split into high and low bytes,
-// the two partial sums stay below 65536 and ((high sum) + (low sum >> 8)) >> 8 is the same result.
-__m128i Blend8(__m128i top, __m128i bottom, __m128i wTop, __m128i wBottom) {
-  const __m128i lowByte = Const16(0xFF);
-  const __m128i high = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(top, 8), wTop),
-                                     _mm_mullo_epi16(_mm_srli_epi16(bottom, 8), wBottom));
-  const __m128i low = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(top, lowByte), wTop),
-                                    _mm_mullo_epi16(_mm_and_si128(bottom, lowByte), wBottom));
-  return _mm_srli_epi16(_mm_add_epi16(high, _mm_srli_epi16(low, 8)), 8);
+void InterpolateUniform(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
+                        std::size_t count, int16_t* out) {
+  const BlockVectors b = VectorsOf(block);
+  row += block.base;
+  for (std::size_t k = 0; k < count; ++k, row += step, out += 8) InterpolateBlock(row, b, out);
 }
 
-void BlendRowsBlocks(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+// With the biased elements, top * (256 - fy) + bottom * fy is one multiply-add of (top, bottom)
+// pairs plus 128 << 16; so the result is the sum's high half plus 128, which packs to a signed
+// byte with the 128 added as a flip of the top bit.
+__m128i BlendHalf(__m128i pairs, __m128i weights) {
+  return _mm_srai_epi32(_mm_madd_epi16(pairs, weights), 16);
+}
+
+__m128i Blend8(__m128i top, __m128i bottom, __m128i weights) {
+  return _mm_packs_epi32(BlendHalf(_mm_unpacklo_epi16(top, bottom), weights),
+                         BlendHalf(_mm_unpackhi_epi16(top, bottom), weights));
+}
+
+__m128i LoadElements(const int16_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+void BlendRowsBlocks(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                      unsigned fy) {
-  const __m128i wTop = Const16(static_cast<int>(256 - fy)), wBottom = Const16(static_cast<int>(fy));
-  const auto load = [](const uint16_t* p) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  };
+  const __m128i weights = _mm_set1_epi32(static_cast<int>(fy << 16 | (256 - fy)));
+  const __m128i flip = _mm_set1_epi8(-128);
   for (std::size_t i = 0; i < count; i += 16) {
-    const __m128i a = Blend8(load(top + i), load(bottom + i), wTop, wBottom);
-    const __m128i b = Blend8(load(top + i + 8), load(bottom + i + 8), wTop, wBottom);
-    Store(dst + i, _mm_packus_epi16(a, b));
+    const __m128i a = Blend8(LoadElements(top + i), LoadElements(bottom + i), weights);
+    const __m128i b = Blend8(LoadElements(top + i + 8), LoadElements(bottom + i + 8), weights);
+    Store(dst + i, _mm_xor_si128(_mm_packs_epi16(a, b), flip));
   }
 }
 
-void BlendRows(const uint16_t* top, const uint16_t* bottom, uint8_t* dst, std::size_t count,
+// fy = 0: the upper row alone, (top + bias) >> 8.
+void CopyRowBlocks(const int16_t* top, uint8_t* dst, std::size_t count) {
+  const __m128i flip = _mm_set1_epi8(-128);
+  for (std::size_t i = 0; i < count; i += 16) {
+    const __m128i a = _mm_srai_epi16(LoadElements(top + i), 8);
+    const __m128i b = _mm_srai_epi16(LoadElements(top + i + 8), 8);
+    Store(dst + i, _mm_xor_si128(_mm_packs_epi16(a, b), flip));
+  }
+}
+
+void BlendRows(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
                unsigned fy) {
   SplitRun(
-      count, 16, 0, [&](std::size_t, std::size_t n) { BlendRowsBlocks(top, bottom, dst, n, fy); },
+      count, 16, 0,
+      [&](std::size_t, std::size_t n) {
+        if (fy == 0)
+          CopyRowBlocks(top, dst, n);
+        else
+          BlendRowsBlocks(top, bottom, dst, n, fy);
+      },
       [&](std::size_t s, std::size_t n) {
         scalar::BlendRows(top + s, bottom + s, dst + s, n, fy);
       });
@@ -325,9 +357,9 @@ void PickTriples(const uint8_t* src, uint8_t* dst, std::size_t count, std::size_
 }  // namespace
 
 const PixelKernels& Ssse3Table() {
-  static const PixelKernels kernels{"ssse3",   YuvToRgb,  RgbToYuv,   GrayToRgb,
-                                    RgbToGray, SwapRgb,   SwapBytes,  InterpolateRow,
-                                    BlendRows, PickBytes, PickTriples};
+  static const PixelKernels kernels{
+      "ssse3",   YuvToRgb,       RgbToYuv,           GrayToRgb, RgbToGray, SwapRgb,
+      SwapBytes, InterpolateRow, InterpolateUniform, BlendRows, PickBytes, PickTriples};
   return kernels;
 }
 
