@@ -4,11 +4,17 @@
 
 #include <new>
 
-#include "platform/net/CurlConnection.h"
-#include "platform/net/FtpSource.h"
-#include "platform/net/HttpSource.h"
+#include "platform/posix/net/CurlConnection.h"
+#include "platform/posix/net/FtpSource.h"
+#include "platform/posix/net/HttpSource.h"
 
 namespace vialto::platform {
+
+// The session's share of the one libcurl handle its sources reuse.
+class InternetConnection final : public net::CurlConnection {
+ public:
+  using CurlConnection::CurlConnection;
+};
 
 namespace {
 
@@ -19,7 +25,7 @@ bool HasScheme(const std::string& url, const char* scheme) {
 }  // namespace
 
 InternetSession::InternetSession(const char* agent)
-    : connection_(std::make_shared<net::CurlConnection>(net::SessionOptions{agent ? agent : ""})) {}
+    : connection_(std::make_shared<InternetConnection>(net::SessionOptions{agent ? agent : ""})) {}
 
 // Sources share the connection, so one that outlives the session still has its handle.
 InternetSession::~InternetSession() = default;
