@@ -23,7 +23,7 @@ struct ErrorManager {
 };
 
 [[noreturn]] void ExitToRecoveryPoint(j_common_ptr cinfo) {
-  platform::ShowNotice(kJpegFatalCaption, kJpegFatalText);
+  platform::ShowNotice(platform::NoticeKind::kFatalError, kJpegFatalCaption, kJpegFatalText);
   std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->recovery, 1);
 }
 
@@ -32,7 +32,7 @@ struct ErrorManager {
 void ShowJpegMessage(j_common_ptr cinfo) {
   char text[JMSG_LENGTH_MAX];
   (*cinfo->err->format_message)(cinfo, text);
-  platform::ShowNotice(kJpegWarningCaption, text);
+  platform::ShowNotice(platform::NoticeKind::kWarning, kJpegWarningCaption, text);
 }
 
 jpeg_error_mgr* InstallErrorManager(ErrorManager* err) {
@@ -164,7 +164,8 @@ unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* w
   if (pixels <= kJpegMaxDecodePixels)
     err.result = static_cast<unsigned char*>(platform::AllocBytes(pixels * 3));
   if (err.result == nullptr) {
-    platform::ShowNotice(kJpegOutOfMemoryCaption, kJpegOutOfMemoryText);
+    platform::ShowNotice(platform::NoticeKind::kOutOfMemory, kJpegOutOfMemoryCaption,
+                         kJpegOutOfMemoryText);
     jpeg_destroy_decompress(&cinfo);
     return nullptr;
   }
