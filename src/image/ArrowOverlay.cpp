@@ -6,12 +6,16 @@
 #include <string>
 
 #include "platform/Alloc.h"
+#include "platform/ByteOrder.h"
 #include "platform/LocalFile.h"
 #include "platform/Module.h"
 #include "platform/Resources.h"
 #include "vialto/vialto.h"
 
 namespace {
+using vialto::platform::LoadLe16;
+using vialto::platform::LoadLe32Signed;
+
 constexpr int kTileCount = 8;
 constexpr int kArrowBitmapResource = 106;
 constexpr std::size_t kFileHeaderBytes = 14;
@@ -19,19 +23,12 @@ constexpr std::size_t kInfoHeaderBytes = 40;
 constexpr std::size_t kOffBitsOffset = 10;  // bfOffBits within the file header
 constexpr char kOverrideFileName[] = "vialtox.res";
 
-int32_t ReadInt32(const unsigned char* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t ReadUInt16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
 // The built-in picture must be what the tile arithmetic assumes: eight square 24-bit tiles with
 // unpadded rows, all of whose pixels are present.
 bool IsUsablePicture(const unsigned char* info, int32_t width, int32_t height,
                      std::size_t pixelBytesPresent) {
   if (width <= 0 || static_cast<int64_t>(height) != int64_t{kTileCount} * width) return false;
-  if (ReadUInt16(info + 14) != 24 || ReadInt32(info + 16) != 0) return false;  // 24-bit BI_RGB
+  if (LoadLe16(info + 14) != 24 || LoadLe32Signed(info + 16) != 0) return false;  // 24-bit BI_RGB
   if (width % 4 != 0) return false;  // rows of width * 3 bytes need no padding
   return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 3 <= pixelBytesPresent;
 }
@@ -59,8 +56,8 @@ bool CArrowOverlay::CopyBuiltInPicture() {
   if (bitmap.size() < kInfoHeaderBytes) return false;
   const unsigned char* info = bitmap.data();
   const unsigned char* pixels = info + kInfoHeaderBytes;
-  const int32_t width = ReadInt32(info + 4);
-  const int32_t height = ReadInt32(info + 8);
+  const int32_t width = LoadLe32Signed(info + 4);
+  const int32_t height = LoadLe32Signed(info + 8);
   if (!IsUsablePicture(info, width, height, bitmap.size() - kInfoHeaderBytes)) return false;
   const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
   m_pPixels = static_cast<unsigned char*>(vialto::platform::AllocBytes(bytes));
@@ -81,7 +78,7 @@ void CArrowOverlay::ReadOverrideFile() {
   unsigned char header[kFileHeaderBytes];
   std::size_t got = 0;
   if (!file->ReadAt(0, header, sizeof header, &got) || got != sizeof header) return;
-  const uint32_t offBits = static_cast<uint32_t>(ReadInt32(header + kOffBitsOffset));
+  const uint32_t offBits = vialto::platform::LoadLe32(header + kOffBitsOffset);
   const std::size_t bytes =
       static_cast<std::size_t>(m_nWidth) * static_cast<std::size_t>(m_nHeight) * 3;
   file->ReadAt(offBits, m_pPixels, bytes, &got);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/Alloc.h"
+#include "platform/ByteOrder.h"
 #include "seq/SerFileDecode.h"
 #include "seq/SerRecords.h"
 
@@ -17,12 +18,6 @@ constexpr int64_t kWindowSlack = 512;  // bytes read beyond each window
 constexpr int64_t kScanSlack = 256;    // markers scanned beyond each window
 constexpr int kMinPasses = 10;
 constexpr int kMaxPasses = 1000;
-
-int32_t LoadLe32(const unsigned char* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
 
 char LowerAscii(unsigned char c) {
   return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -63,7 +58,7 @@ WindowScan ScanWindow(const unsigned char* buf, int64_t windowStart, int64_t sca
     if (buf[i] != 'Q' || std::memcmp(buf + i, kSearchMarker, sizeof kSearchMarker) != 0) continue;
     scan.sawMarker = true;
     scan.lastPos = windowStart + i;
-    scan.lastNo = LoadLe32(buf + i + 12);
+    scan.lastNo = vialto::platform::LoadLe32Signed(buf + i + 12);
     if (scan.lastNo == target) {
       scan.found = true;
       break;

@@ -9,11 +9,13 @@
 #include <new>
 #include <string>
 
+#include "platform/ByteOrder.h"
 #include "platform/LocalFile.h"
 #include "seq/SerRecords.h"
 
 using vialto::platform::InternetError;
 using vialto::platform::InternetSession;
+using vialto::platform::LoadLe32;
 using vialto::platform::LocalSource;
 namespace seq = vialto::seq;
 
@@ -40,11 +42,6 @@ int32_t FileTypeOfSignature(const unsigned char* sign) {
   if (::strncasecmp(text, "ser", 3) == 0) return seq::kSerFile;
   if (::strncasecmp(text, "se1", 3) == 0) return seq::kSe1File;
   return seq::kNoFile;
-}
-
-uint32_t LoadLe32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 // Copies text into a field of `size` bytes, cut to fit and always terminated.
