@@ -2,15 +2,15 @@
 // information, and the one read path every later read goes through.
 #include "seq/SerFileDecode.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "platform/ByteOrder.h"
 #include "platform/LocalFile.h"
+#include "platform/UrlScheme.h"
 #include "seq/SerRecords.h"
 
 using vialto::platform::InternetError;
@@ -25,22 +25,25 @@ constexpr const char* kSessionAgent = "Tovrin";
 constexpr int64_t kMinSourceLength = 55;  // anything shorter cannot hold a trailer and a frame
 constexpr std::size_t kNameCapacity = sizeof(CSerFileDecode::m_szFileName);
 
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  return ::strncasecmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
 // The scheme decides the kind; everything else, "frames.se1" and "home/cam.ser" included, is a
 // local path.
 int32_t SourceKindOf(const char* name) {
-  if (StartsWithNoCase(name, "http://") || StartsWithNoCase(name, "https://")) return seq::kHttp;
-  if (StartsWithNoCase(name, "ftp://")) return seq::kFtp;
+  switch (vialto::platform::SchemeOf(name)) {
+    case vialto::platform::UrlScheme::kHttp:
+    case vialto::platform::UrlScheme::kHttps:
+      return seq::kHttp;
+    case vialto::platform::UrlScheme::kFtp:
+      return seq::kFtp;
+    case vialto::platform::UrlScheme::kNone:
+      break;
+  }
   return seq::kLocal;
 }
 
 int32_t FileTypeOfSignature(const unsigned char* sign) {
-  const char* text = reinterpret_cast<const char*>(sign);
-  if (::strncasecmp(text, "ser", 3) == 0) return seq::kSerFile;
-  if (::strncasecmp(text, "se1", 3) == 0) return seq::kSe1File;
+  const std::string_view text(reinterpret_cast<const char*>(sign), 3);
+  if (vialto::platform::EqualsNoCase(text, "ser")) return seq::kSerFile;
+  if (vialto::platform::EqualsNoCase(text, "se1")) return seq::kSe1File;
   return seq::kNoFile;
 }
 

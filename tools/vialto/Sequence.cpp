@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "Args.h"
+#include "platform/UrlScheme.h"
 
 namespace vialto::cli {
 namespace {
@@ -27,12 +28,10 @@ struct FrameBufferDeleter {
 };
 using FrameBuffer = std::unique_ptr<unsigned char, FrameBufferDeleter>;
 
+// A scheme alone names nothing to fetch: the tool takes it for a (missing) local file.
 size_t SchemeLength(const std::string& source) {
-  for (const char* scheme : {"http://", "https://", "ftp://"}) {
-    const size_t n = std::strlen(scheme);
-    if (source.size() > n && strncasecmp(source.c_str(), scheme, n) == 0) return n;
-  }
-  return 0;
+  const size_t n = platform::SchemePrefixLength(platform::SchemeOf(source));
+  return source.size() > n ? n : 0;
 }
 
 // The library tells URLs from paths by their scheme (any case), so names go to it as given.

@@ -1,9 +1,8 @@
 #include "platform/net/InternetSession.h"
 
-#include <strings.h>
-
 #include <new>
 
+#include "platform/UrlScheme.h"
 #include "platform/posix/net/CurlConnection.h"
 #include "platform/posix/net/FtpSource.h"
 #include "platform/posix/net/HttpSource.h"
@@ -16,14 +15,6 @@ class InternetConnection final : public net::CurlConnection {
   using CurlConnection::CurlConnection;
 };
 
-namespace {
-
-bool HasScheme(const std::string& url, const char* scheme) {
-  return ::strncasecmp(url.c_str(), scheme, std::char_traits<char>::length(scheme)) == 0;
-}
-
-}  // namespace
-
 InternetSession::InternetSession(const char* agent)
     : connection_(std::make_shared<InternetConnection>(net::SessionOptions{agent ? agent : ""})) {}
 
@@ -34,9 +25,15 @@ std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
   // Callers catch InternetError; memory running out mid-transfer fails the open the same way.
   try {
     // Only the schemes the decoder hands over; anything else names nothing this session reaches.
-    if (HasScheme(url, "http://") || HasScheme(url, "https://"))
-      return net::OpenHttp(connection_, url);
-    if (HasScheme(url, "ftp://")) return net::OpenFtp(connection_, url);
+    switch (SchemeOf(url)) {
+      case UrlScheme::kHttp:
+      case UrlScheme::kHttps:
+        return net::OpenHttp(connection_, url);
+      case UrlScheme::kFtp:
+        return net::OpenFtp(connection_, url);
+      case UrlScheme::kNone:
+        break;
+    }
     return nullptr;
   } catch (const std::bad_alloc&) {
     throw InternetError("out of memory for the transfer");
