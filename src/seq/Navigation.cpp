@@ -2,8 +2,10 @@
 // sub-headers or search the file for a frame's sync marker.
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 #include "platform/Alloc.h"
+#include "platform/AsciiCase.h"
 #include "platform/ByteOrder.h"
 #include "seq/SerFileDecode.h"
 #include "seq/SerRecords.h"
@@ -13,15 +15,10 @@ namespace seq = vialto::seq;
 
 namespace {
 
-constexpr char kSearchMarker[8] = {'Q', 'X', 'A', 'A', 'A', 'A', 'A', 'A'};
 constexpr int64_t kWindowSlack = 512;  // bytes read beyond each window
 constexpr int64_t kScanSlack = 256;    // markers scanned beyond each window
 constexpr int kMinPasses = 10;
 constexpr int kMaxPasses = 1000;
-
-char LowerAscii(unsigned char c) {
-  return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-}
 
 // Window length for the search: the average frame length.
 int64_t SearchWindowLength(int64_t fileLength, int frameCount) {
@@ -55,10 +52,11 @@ WindowScan ScanWindow(const unsigned char* buf, int64_t windowStart, int64_t sca
                       int target) {
   WindowScan scan;
   for (int64_t i = 0; i < scanLength; ++i) {
-    if (buf[i] != 'Q' || std::memcmp(buf + i, kSearchMarker, sizeof kSearchMarker) != 0) continue;
+    if (buf[i] != 'Q' || std::memcmp(buf + i, seq::kFrameMarker, sizeof seq::kFrameMarker) != 0)
+      continue;
     scan.sawMarker = true;
     scan.lastPos = windowStart + i;
-    scan.lastNo = vialto::platform::LoadLe32Signed(buf + i + 12);
+    scan.lastNo = vialto::platform::LoadLe32Signed(buf + i + seq::kFrameNoOffset);
     if (scan.lastNo == target) {
       scan.found = true;
       break;
@@ -94,10 +92,10 @@ void CSerFileDecode::RestorePosition(const SavedPosition& saved) {
 }
 
 bool CSerFileDecode::SubHeadHasMarker() const {
-  static constexpr char kStepMarker[7] = {'q', 'x', 'a', 'a', 'a', 'a', 'a'};
-  for (std::size_t i = 0; i < sizeof kStepMarker; ++i)
-    if (LowerAscii(m_SubHeadBuf[i]) != kStepMarker[i]) return false;
-  return true;
+  constexpr std::size_t kChecked = 7;
+  return vialto::platform::EqualsNoCase(
+      std::string_view(reinterpret_cast<const char*>(m_SubHeadBuf), kChecked),
+      std::string_view(seq::kFrameMarker, kChecked));
 }
 
 int CSerFileDecode::StepFrame(int delta) {

@@ -22,7 +22,6 @@ namespace seq = vialto::seq;
 namespace {
 
 constexpr const char* kSessionAgent = "Tovrin";
-constexpr int64_t kMinSourceLength = 55;  // anything shorter cannot hold a trailer and a frame
 constexpr std::size_t kNameCapacity = sizeof(CSerFileDecode::m_szFileName);
 
 // The scheme decides the kind; everything else, "frames.se1" and "home/cam.ser" included, is a
@@ -73,7 +72,9 @@ void CSerFileDecode::CloseSource() {
   m_bOpen = 0;
 }
 
-int64_t CSerFileDecode::HeadLength() const { return LoadLe32(m_HeadBuf + 64); }
+int64_t CSerFileDecode::HeadLength() const {
+  return LoadLe32(m_HeadBuf + seq::kHeadLengthOffset);
+}
 
 bool CSerFileDecode::ReadSource(int64_t pos, void* buf, std::size_t n, std::size_t* got) {
   if (got) *got = 0;
@@ -146,7 +147,7 @@ int CSerFileDecode::OpenByName(const char* name) {
     if (!m_pFile) return 0;
     m_bOpen = 1;
     m_nFileLength = m_pFile->Length();
-    if (m_nFileLength < kMinSourceLength) {
+    if (m_nFileLength < seq::kMinSourceLength) {
       CloseSource();
       return 0;
     }
@@ -222,7 +223,7 @@ VIALTO_API int VIALTO_CALL Ser_GetSerFileInfo(CSerFileDecode* decoder, void* dst
     std::memcpy(dst, decoder->m_HeadBuf, n);
   }
   if (decoder->IsSer()) return static_cast<int>(seq::kSerTrailerBytes);
-  if (decoder->IsSe1()) return static_cast<int>(LoadLe32(decoder->m_HeadBuf + 64));
+  if (decoder->IsSe1()) return static_cast<int>(decoder->HeadLength());
   return -1;
 }
 
