@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "image/Geometry.h"
 #include "image/simd/KernelsScalar.h"
 #include "platform/Alloc.h"
 #include "vialto/vialto.h"
@@ -54,8 +55,8 @@ int SwapRgbImage(const simd::PixelKernels& kernels, uint8_t* image, unsigned wid
 int FlipRows(const simd::PixelKernels& kernels, unsigned char* image, unsigned rowBytes,
              unsigned rows) {
   if (image == nullptr) return 0;
-  // Callers rely on the failure result when memory is short, so the row buffers are taken on
-  // every path; the scalar table exchanges rows through them, vector tables through registers.
+  // Callers rely on the failure result when memory is short: the two row buffers this flip has
+  // always needed are still reserved for its duration, though the rows are exchanged in place.
   void* first = platform::AllocBytes(rowBytes);
   if (first == nullptr) return 0;
   void* second = platform::AllocBytes(rowBytes);
@@ -63,19 +64,7 @@ int FlipRows(const simd::PixelKernels& kernels, unsigned char* image, unsigned r
     platform::FreeBytes(first);
     return 0;
   }
-  const bool throughBuffers = &kernels == &simd::ScalarKernels();
-  for (unsigned i = 0; i < rows / 2; ++i) {
-    uint8_t* const top = image + static_cast<std::size_t>(i) * rowBytes;
-    uint8_t* const bottom = image + static_cast<std::size_t>(rows - 1 - i) * rowBytes;
-    if (throughBuffers) {
-      std::memcpy(first, top, rowBytes);
-      std::memcpy(second, bottom, rowBytes);
-      std::memcpy(top, second, rowBytes);
-      std::memcpy(bottom, first, rowBytes);
-    } else {
-      kernels.swapBytes(top, bottom, rowBytes);
-    }
-  }
+  FlipRowsInPlace(kernels, image, rowBytes, rows);
   platform::FreeBytes(second);
   platform::FreeBytes(first);
   return 1;

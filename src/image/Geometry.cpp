@@ -206,6 +206,13 @@ int ResizeImageReference(uint8_t* dst, const uint8_t* src, int srcWidth, int src
   return 1;
 }
 
+void FlipRowsInPlace(const simd::PixelKernels& kernels, uint8_t* image, std::size_t rowBytes,
+                     std::size_t rows) {
+  // Through registers (or the scalar byte exchange): no scratch row to allocate.
+  for (std::size_t i = 0; i < rows / 2; ++i)
+    kernels.swapBytes(image + i * rowBytes, image + (rows - 1 - i) * rowBytes, rowBytes);
+}
+
 void FlipImage(const simd::PixelKernels& kernels, uint8_t* dst, const uint8_t* src, int width,
                int rows, int threeBytes) {
   if (width <= 0 || rows <= 0) return;
@@ -217,9 +224,7 @@ void FlipImage(const simd::PixelKernels& kernels, uint8_t* dst, const uint8_t* s
     for (int i = 0; i < rows; ++i) std::memcpy(row(dst, rows - 1 - i), row(src, i), rowBytes);
     return;
   }
-  // In place the rows are exchanged pairwise through registers: no scratch row to allocate.
-  for (int i = 0; i < rows / 2; ++i)
-    kernels.swapBytes(row(dst, i), row(dst, rows - 1 - i), rowBytes);
+  FlipRowsInPlace(kernels, dst, rowBytes, static_cast<std::size_t>(rows));
 }
 
 }  // namespace vialto::image
