@@ -7,6 +7,7 @@
 
 #include "platform/Alloc.h"
 #include "platform/ByteOrder.h"
+#include "platform/ExportBoundary.h"
 #include "platform/LocalFile.h"
 #include "platform/Module.h"
 #include "platform/Resources.h"
@@ -134,5 +135,6 @@ const CArrowOverlay& TheArrowOverlay() { return g_arrowOverlay; }
 
 extern "C" VIALTO_API int VIALTO_CALL PasteToImgX(unsigned char* image, int width, int height, int x,
                                                   int y, int tile) {
-  return TheArrowOverlay().PasteTile(image, width, height, x, y, tile);
+  return vialto::platform::GuardExport(
+      1, [&] { return TheArrowOverlay().PasteTile(image, width, height, x, y, tile); });
 }

@@ -1,11 +1,10 @@
 // The pixel-format conversion exports and ImageFlipRows.
 #include "image/Convert.h"
 
-#include <cstring>
-
 #include "image/Geometry.h"
 #include "image/simd/KernelsScalar.h"
 #include "platform/Alloc.h"
+#include "platform/ExportBoundary.h"
 #include "vialto/vialto.h"
 
 namespace vialto::image {
@@ -77,45 +76,47 @@ int ImageFlipRows(unsigned char* image, unsigned rowBytes, unsigned rows) {
 }  // namespace vialto::image
 
 namespace img = vialto::image;
+using vialto::platform::GuardExport;
 
 extern "C" {
 
 VIALTO_API int VIALTO_CALL YUV422PlaneToRGB(const unsigned char* yuv, unsigned char* rgb, int width,
                                             int height) {
-  img::YuvPlaneToRgb(img::simd::BestKernels(), yuv, rgb, width, height);
+  GuardExport([&] { img::YuvPlaneToRgb(img::simd::BestKernels(), yuv, rgb, width, height); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL YUV422PlaneToRGB_FLOAT(const unsigned char* yuv, unsigned char* rgb,
                                                   int width, int height) {
-  img::YuvPlaneToRgbFloat(yuv, rgb, width, height);
+  GuardExport([&] { img::YuvPlaneToRgbFloat(yuv, rgb, width, height); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL RGBToYUV422Plane(const unsigned char* rgb, unsigned char* yuv, int width,
                                             int height) {
-  img::RgbToYuvPlane(img::simd::BestKernels(), rgb, yuv, width, height);
+  GuardExport([&] { img::RgbToYuvPlane(img::simd::BestKernels(), rgb, yuv, width, height); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL RGBToYUV422Plane_FLOAT(const unsigned char* rgb, unsigned char* yuv,
                                                   int width, int height) {
-  img::RgbToYuvPlaneFloat(rgb, yuv, width, height);
+  GuardExport([&] { img::RgbToYuvPlaneFloat(rgb, yuv, width, height); });
   return 1;
 }
 
 VIALTO_API void VIALTO_CALL GrayToRGB(const unsigned char* gray, unsigned char* rgb, int width,
                                       int height) {
-  img::GrayImageToRgb(img::simd::BestKernels(), gray, rgb, width, height);
+  GuardExport([&] { img::GrayImageToRgb(img::simd::BestKernels(), gray, rgb, width, height); });
 }
 
 VIALTO_API void VIALTO_CALL RGBToGray(const unsigned char* rgb, unsigned char* gray, int width,
                                       int height) {
-  img::RgbImageToGray(img::simd::BestKernels(), rgb, gray, width, height);
+  GuardExport([&] { img::RgbImageToGray(img::simd::BestKernels(), rgb, gray, width, height); });
 }
 
 VIALTO_API int VIALTO_CALL ImageSwapRGB(unsigned char* image, unsigned width, unsigned height) {
-  return img::SwapRgbImage(img::simd::BestKernels(), image, width, height);
+  return GuardExport(
+      0, [&] { return img::SwapRgbImage(img::simd::BestKernels(), image, width, height); });
 }
 
 }  // extern "C"

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/Alloc.h"
+#include "platform/ExportBoundary.h"
 #include "vialto/vialto.h"
 
 namespace vialto::image {
@@ -230,25 +231,30 @@ void FlipImage(const simd::PixelKernels& kernels, uint8_t* dst, const uint8_t* s
 }  // namespace vialto::image
 
 namespace img = vialto::image;
+using vialto::platform::GuardExport;
 
 extern "C" {
 
 VIALTO_API int VIALTO_CALL ImageFlip(unsigned char* dst, const unsigned char* src, int width,
                                      int rows, int threeBytes) {
-  img::FlipImage(img::simd::BestKernels(), dst, src, width, rows, threeBytes);
+  GuardExport([&] { img::FlipImage(img::simd::BestKernels(), dst, src, width, rows, threeBytes); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL ImageResize(unsigned char* dst, const unsigned char* src, int srcWidth,
                                        int srcHeight, int dstWidth, int dstHeight, int mode,
                                        int /*unused*/) {
-  return img::ResizeImage(img::simd::BestKernels(), dst, src, srcWidth, srcHeight, dstWidth,
-                          dstHeight, mode);
+  return GuardExport(0, [&] {
+    return img::ResizeImage(img::simd::BestKernels(), dst, src, srcWidth, srcHeight, dstWidth,
+                            dstHeight, mode);
+  });
 }
 
 VIALTO_API int VIALTO_CALL Ser_CopyMemory(void* dst, const void* src, uint32_t count) {
   // memmove: the same bytes as a front-to-back copy for separate blocks, and sound if they overlap.
-  if (count > 0) std::memmove(dst, src, count);
+  GuardExport([&] {
+    if (count > 0) std::memmove(dst, src, count);
+  });
   return 1;
 }
 

@@ -7,9 +7,11 @@
 #include "platform/Alloc.h"
 #include "platform/AsciiCase.h"
 #include "platform/ByteOrder.h"
+#include "platform/ExportBoundary.h"
 #include "seq/SerFileDecode.h"
 #include "seq/SerRecords.h"
 
+using vialto::platform::GuardExport;
 using vialto::platform::InternetError;
 namespace seq = vialto::seq;
 
@@ -253,49 +255,37 @@ int CSerFileDecode::LocateFrame(int target, int64_t* pos, int* frameNo) {
 extern "C" {
 
 VIALTO_API int VIALTO_CALL Ser_MoveFirst(CSerFileDecode* decoder) {
-  try {
-    return decoder->MoveFirst();
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveFirst(); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_MoveEnd(CSerFileDecode* decoder) {
-  try {
-    return decoder->MoveEnd();
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveEnd(); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_MoveCurrentFrameNo(CSerFileDecode* decoder, int delta) {
-  try {
-    return decoder->MoveRelative(delta);
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveRelative(delta); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_MoveTo(CSerFileDecode* decoder, int frameNo) {
-  try {
-    return decoder->MoveTo(frameNo);
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveTo(frameNo); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentFrameNo(CSerFileDecode* decoder) {
-  return decoder->m_nCurFrameNo;
+  return GuardExport(0, [&] { return decoder->m_nCurFrameNo; });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentFramePos(CSerFileDecode* decoder) {
-  const int64_t pos = decoder->m_nCurFramePos;
-  return pos > INT_MAX ? -1 : static_cast<int>(pos);
+  return GuardExport(-1, [&] {
+    const int64_t pos = decoder->m_nCurFramePos;
+    return pos > INT_MAX ? -1 : static_cast<int>(pos);
+  });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentSubHeadInfo(CSerFileDecode* decoder, void* out) {
-  std::memcpy(out, decoder->m_SubHeadBuf, sizeof decoder->m_SubHeadBuf);
-  return static_cast<int>(sizeof decoder->m_SubHeadBuf);
+  return GuardExport(0, [&] {
+    std::memcpy(out, decoder->m_SubHeadBuf, sizeof decoder->m_SubHeadBuf);
+    return static_cast<int>(sizeof decoder->m_SubHeadBuf);
+  });
 }
 
 }  // extern "C"

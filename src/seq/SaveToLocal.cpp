@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/Alloc.h"
+#include "platform/ExportBoundary.h"
 #include "platform/LocalFile.h"
 #include "seq/SerFileDecode.h"
 
@@ -57,10 +58,6 @@ int SaveToLocal(CSerFileDecode& d, const char* path) {
 
 extern "C" VIALTO_API int VIALTO_CALL Ser_SaveToLocal(CSerFileDecode* decoder, const char* path,
                                                       int /*unused*/) {
-  if (!decoder) return 0;
-  try {
-    return SaveToLocal(*decoder, path);
-  } catch (...) {
-    return 0;
-  }
+  return vialto::platform::GuardExport(0,
+                                       [&] { return decoder ? SaveToLocal(*decoder, path) : 0; });
 }

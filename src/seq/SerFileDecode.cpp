@@ -9,10 +9,12 @@
 #include <string_view>
 
 #include "platform/ByteOrder.h"
+#include "platform/ExportBoundary.h"
 #include "platform/LocalFile.h"
 #include "platform/UrlScheme.h"
 #include "seq/SerRecords.h"
 
+using vialto::platform::GuardExport;
 using vialto::platform::InternetError;
 using vialto::platform::InternetSession;
 using vialto::platform::LoadLe32;
@@ -191,40 +193,38 @@ int CSerFileDecode::SetFtpSettings(const char* text1, const char* text2, const c
 extern "C" {
 
 VIALTO_API CSerFileDecode* VIALTO_CALL Ser_CreateSerFileDecode(void) {
-  try {
-    return new CSerFileDecode;
-  } catch (...) {
-    return nullptr;
-  }
+  return GuardExport<CSerFileDecode*>(nullptr, [] { return new CSerFileDecode; });
 }
 
-VIALTO_API void VIALTO_CALL Ser_FinishSerFileDecode(CSerFileDecode* decoder) { delete decoder; }
+VIALTO_API void VIALTO_CALL Ser_FinishSerFileDecode(CSerFileDecode* decoder) {
+  GuardExport([&] { delete decoder; });
+}
 
 VIALTO_API int VIALTO_CALL Ser_SetSerFileName(CSerFileDecode* decoder, const char* name) {
-  try {
-    return decoder->OpenByName(name);
-  } catch (...) {
-    return 0;  // memory ran out: treat as a file that cannot be opened
-  }
+  // Memory running out counts as a file that cannot be opened.
+  return GuardExport(0, [&] { return decoder->OpenByName(name); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_SetSerFileFtp(CSerFileDecode* decoder, const char* text1,
                                              const char* text2, const char* text3, int value) {
-  return decoder->SetFtpSettings(text1, text2, text3, value);
+  return GuardExport(1, [&] { return decoder->SetFtpSettings(text1, text2, text3, value); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetSerFileType(CSerFileDecode* decoder) {
-  return decoder->m_nFileType;
+  return GuardExport(int{seq::kNoFile}, [&] { return int{decoder->m_nFileType}; });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetSerFileInfo(CSerFileDecode* decoder, void* dst, int len) {
-  if (len > 0) {
-    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(len), seq::kHeadBufBytes);
-    std::memcpy(dst, decoder->m_HeadBuf, n);
-  }
-  if (decoder->IsSer()) return static_cast<int>(seq::kSerTrailerBytes);
-  if (decoder->IsSe1()) return static_cast<int>(decoder->HeadLength());
-  return -1;
+  return GuardExport(-1, [&] {
+    if (len > 0) {
+      const std::size_t n =
+          std::min<std::size_t>(static_cast<std::size_t>(len), seq::kHeadBufBytes);
+      std::memcpy(dst, decoder->m_HeadBuf, n);
+    }
+    if (decoder->IsSer()) return static_cast<int>(seq::kSerTrailerBytes);
+    if (decoder->IsSe1()) return static_cast<int>(decoder->HeadLength());
+    return -1;
+  });
 }
 
 }  // extern "C"

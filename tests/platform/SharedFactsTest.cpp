@@ -1,8 +1,13 @@
-// The small shared readers: URL schemes, ASCII case and little-endian fields.
+// The small shared pieces: URL schemes, ASCII case, little-endian fields, the export boundary.
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <new>
+#include <stdexcept>
 
 #include "platform/AsciiCase.h"
 #include "platform/ByteOrder.h"
+#include "platform/ExportBoundary.h"
 #include "platform/UrlScheme.h"
 
 namespace vialto::platform {
@@ -42,6 +47,26 @@ TEST(ByteOrder, LittleEndianAtAnyAlignment) {
   EXPECT_EQ(LoadLe16(bytes + 4), 0xFF12u);
   EXPECT_EQ(LoadLe32(bytes + 5), 0xFFFFFFFFu);
   EXPECT_EQ(LoadLe32Signed(bytes + 5), -1);
+}
+
+TEST(ExportBoundary, AnyFailureBecomesTheGivenResult) {
+  EXPECT_EQ(GuardExport(-1, [] { return 7; }), 7);
+  EXPECT_EQ(GuardExport(-1, []() -> int { throw std::bad_alloc(); }), -1);
+  EXPECT_EQ(GuardExport(0, []() -> int { throw 42; }), 0);  // not only std::exception
+  // Move-only results pass through, and the failure value is handed back as given.
+  auto ok = GuardExport(std::unique_ptr<int>(), [] { return std::make_unique<int>(5); });
+  ASSERT_NE(ok, nullptr);
+  EXPECT_EQ(*ok, 5);
+  EXPECT_EQ(GuardExport(std::unique_ptr<int>(), []() -> std::unique_ptr<int> {
+              throw std::runtime_error("x");
+            }),
+            nullptr);
+  int done = 0;
+  GuardExport([&] {
+    done = 1;
+    throw std::runtime_error("late");
+  });
+  EXPECT_EQ(done, 1);  // what ran before the failure stays done
 }
 
 }  // namespace
