@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
   mixed.AddFrame(small).HeadLength(192);
   Put(corpus / "sequence", "se1-mixed", WithScript(mixed.Build(), 2));
 
-  // A "ser" file cut down to its trailer and a little data: frames read short, as zeros.
+  // A "ser" file cut down to its trailer and a little data: its frames are missing.
   for (int mode : {1, 2}) {
     vialto::test::SerSample ser;
     ser.Frames(2).Modes(static_cast<uint8_t>(mode), static_cast<uint8_t>(mode));
@@ -65,6 +65,16 @@ int main(int argc, char** argv) {
   const Bytes grey = Se1Sample::Picture(1, 24, 16, true);
   Put(corpus / "jpeg", "colour", Se1Sample::EncodeJpeg(colour, 24, 16, false, 85));
   Put(corpus / "jpeg", "grey", Se1Sample::EncodeJpeg(grey, 24, 16, true, 60));
+  const Bytes progressive = Se1Sample::EncodeJpeg(colour, 24, 16, false, 70, true);
+  Put(corpus / "jpeg", "progressive", progressive);
+  // The same stream with a frame header claiming 8000 x 8000: a start for headers that lie.
+  Bytes claiming = progressive;
+  for (std::size_t i = 0; i + 8 < claiming.size(); ++i)
+    if (claiming[i] == 0xFF && claiming[i + 1] == 0xC2) {
+      for (std::size_t k : {i + 5, i + 7}) claiming[k] = 8000 >> 8, claiming[k + 1] = 8000 & 0xFF;
+      break;
+    }
+  Put(corpus / "jpeg", "claims-8000x8000", claiming);
   Put(corpus / "image", "seed0", vialto::test::RandomBytes(64, 11));
   Put(corpus / "image", "seed1", vialto::test::RandomBytes(300, 12));
   Put(corpus / "image", "seed2", vialto::test::RandomBytes(900, 13));

@@ -318,9 +318,13 @@ VIALTO_API int VIALTO_CALL Ser_GetCurrentSubHeadInfo(CSerFileDecode* decoder, vo
 /* ---------------------------------------------------------------------------------------------
  * Frame data. type: 0 as stored, 1 grey, 2 YUV 4:2:2 planar, 3 RGB24, 4 JPEG (Ex calls only).
  * w, h, aux receive the frame's width, height and auxiliary byte.
+ * A frame that is not wholly in the file fails every call here (0 or null): an "se1" frame that
+ * the file ends inside, a "ser" frame that does not lie wholly in front of the trailer (a frame
+ * count that declares more frames than the file holds). Its length and the moves are unchanged.
  * ------------------------------------------------------------------------------------------- */
 
-/* Reads length bytes of the current frame's stored data into buf. 1 read, 0 failed. */
+/* Reads length bytes of the current frame's stored data into buf. 1 read, 0 failed (also when
+ * the file ends inside the frame). Bytes asked for beyond the frame and the file read as 0. */
 VIALTO_API int VIALTO_CALL Ser_GetCurrentFrameData(CSerFileDecode* decoder, unsigned char* buf,
                                                    int length);
 /* Length of the current frame's stored data; 0 with no file. */

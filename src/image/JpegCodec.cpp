@@ -92,6 +92,41 @@ void ReadRows(j_decompress_ptr cinfo, unsigned char* result, int* bitDepth) {
   }
 }
 
+// Ends the call through the error exit once a stream has more scans than any real picture
+// needs: each scan may revisit every block, so their number bounds the time a stream can take.
+void LimitScans(j_common_ptr cinfo) {
+  const auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (cinfo->is_decompressor && dinfo->input_scan_number > kJpegMaxScans)
+    ERREXIT(cinfo, JERR_BAD_PROGRESSION);
+}
+
+// Sets the bounds of libjpeg's own work before any marker is read: no more working memory than
+// the largest picture we decode needs, and no more than kJpegMaxScans scans.
+void BoundDecoderWork(j_decompress_ptr cinfo, jpeg_progress_mgr* progress) {
+  cinfo->mem->max_memory_to_use = kJpegMaxWorkingMemory;
+  *progress = jpeg_progress_mgr{};
+  progress->progress_monitor = LimitScans;
+  cinfo->progress = progress;
+}
+
+// Every 8 x 8 block of every component costs at least one bit of Huffman-coded data, in a
+// sequential scan and in the first DC scan of a progressive stream alike. The data behind the
+// first scan header (all later scans included, but never the end marker made up for a cut
+// stream) must hold that many bits. Arithmetic coding can spend less, so it is not judged.
+bool DataCanHoldThePicture(j_decompress_ptr cinfo) {
+  if (cinfo->arith_code) return true;
+  uint64_t blocks = 0;
+  for (int c = 0; c < cinfo->num_components; ++c)
+    blocks += uint64_t{cinfo->comp_info[c].width_in_blocks} * cinfo->comp_info[c].height_in_blocks;
+  return uint64_t{MemorySourceBytesLeft(cinfo)} * 8 >= blocks;
+}
+
+void RefuseForWantOfMemory(j_decompress_ptr cinfo) {
+  platform::ShowNotice(platform::NoticeKind::kOutOfMemory, kJpegOutOfMemoryCaption,
+                       kJpegOutOfMemoryText);
+  jpeg_destroy_decompress(cinfo);
+}
+
 }  // namespace
 
 std::size_t JpegCompressCapacity(int width, int height) {
@@ -151,6 +186,8 @@ unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* w
     return nullptr;
   }
   jpeg_create_decompress(&cinfo);
+  jpeg_progress_mgr progress;
+  BoundDecoderWork(&cinfo, &progress);
   InstallMemorySource(&cinfo, data, length);
   jpeg_read_header(&cinfo, TRUE);
   // Only grey and RGB results exist; four-component files (CMYK, YCCK) have none.
@@ -158,16 +195,20 @@ unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* w
     jpeg_destroy_decompress(&cinfo);
     return nullptr;
   }
-  jpeg_start_decompress(&cinfo);
+  // The header alone decides, before libjpeg allocates anything for the picture (its buffers
+  // for a progressive stream are as large as the picture): a header may claim up to 65500 x
+  // 65500 pixels whatever data follows.
+  jpeg_calc_output_dimensions(&cinfo);
   const std::size_t pixels = std::size_t{cinfo.output_width} * cinfo.output_height;
-  // A header may claim up to 65500 x 65500 pixels (12.9 GB) whatever data follows; beyond
-  // kJpegMaxDecodePixels the result is refused like an allocation that failed.
-  if (pixels <= kJpegMaxDecodePixels)
-    err.result = static_cast<unsigned char*>(platform::AllocBytes(pixels * 3));
+  if (pixels > kJpegMaxDecodePixels) {
+    RefuseForWantOfMemory(&cinfo);
+    return nullptr;
+  }
+  if (!DataCanHoldThePicture(&cinfo)) ERREXIT(&cinfo, JERR_INPUT_EOF);
+  jpeg_start_decompress(&cinfo);
+  err.result = static_cast<unsigned char*>(platform::AllocBytes(pixels * 3));
   if (err.result == nullptr) {
-    platform::ShowNotice(platform::NoticeKind::kOutOfMemory, kJpegOutOfMemoryCaption,
-                         kJpegOutOfMemoryText);
-    jpeg_destroy_decompress(&cinfo);
+    RefuseForWantOfMemory(&cinfo);
     return nullptr;
   }
   // A grey result fills the first third; the rest must not be stale heap.

@@ -22,15 +22,27 @@ unsigned char* JpegCompress(const unsigned char* image, int width, int height, i
 // Decompresses a JPEG stream into a new buffer of width*height*3 bytes: RGB24 (*bitDepth 24) or
 // grey packed into the first width*height bytes (*bitDepth 8, the rest zero). *width and *height
 // are set to 0 first, then to the image size once the buffer is allocated. Null for no data, a
-// component count other than 1 or 3 (both outputs 0), no memory (the out-of-memory notice) or a
-// fatal libjpeg error (the fatal notice). The first libjpeg warning of a call is shown and
-// decoding goes on; a stream cut short gets a fake end-of-image marker.
+// component count other than 1 or 3 (both outputs 0), no memory or a header claiming more than
+// kJpegMaxDecodePixels (the out-of-memory notice), or a fatal libjpeg error (the fatal notice).
+// A Huffman-coded stream with fewer bits behind its first scan header than the picture has 8 x 8
+// blocks is damaged, and so is one with more than kJpegMaxScans scans or one needing more than
+// kJpegMaxWorkingMemory: fatal, and refused before the picture's buffers exist where the header
+// tells. The first libjpeg warning of a call is shown and decoding goes on; a stream cut short
+// gets a fake end-of-image marker.
 unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* width,
                               uint32_t* height, int* bitDepth);
 
-// Texts and captions of the codec's notices.
 // Largest picture a decode hands out: 16384 x 16384 pixels (768 MiB of RGB24).
 inline constexpr std::size_t kJpegMaxDecodePixels = std::size_t{1} << 28;
+// libjpeg's working memory: the coefficients of three full-size components of the largest
+// picture (a progressive stream keeps them all), plus room for its row buffers and tables. It
+// fits libjpeg's long on 32-bit targets.
+inline constexpr long kJpegMaxWorkingMemory =
+    static_cast<long>(kJpegMaxDecodePixels * 3 * 2) + 64L * 1024 * 1024;
+// Far more scans than encoders write (libjpeg's own progressive script has ten).
+inline constexpr int kJpegMaxScans = 500;
+
+// Texts and captions of the codec's notices.
 inline constexpr const char* kJpegFatalCaption = "Compress or Decompress Fatal Error";
 inline constexpr const char* kJpegFatalText = "Error in Compress or Decompress";
 inline constexpr const char* kJpegWarningCaption = "JPEG Error";

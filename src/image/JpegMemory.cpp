@@ -66,6 +66,7 @@ struct MemorySource {
   int32_t position;       // bytes already copied out
   unsigned char* buffer;  // kJpegChunkBytes from JPOOL_PERMANENT
   boolean startOfFile;    // true until the first successful refill
+  boolean suppliedEnd;    // the buffer holds the fake end-of-image marker, not data
 };
 
 MemorySource* SourceOf(j_decompress_ptr cinfo) {
@@ -75,6 +76,7 @@ MemorySource* SourceOf(j_decompress_ptr cinfo) {
 void InitSource(j_decompress_ptr cinfo) {
   MemorySource* const src = SourceOf(cinfo);
   src->startOfFile = TRUE;
+  src->suppliedEnd = FALSE;
   src->position = 0;
 }
 
@@ -86,12 +88,14 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
                                   static_cast<std::size_t>(src->length - src->position));
     std::memcpy(src->buffer, src->data + src->position, count);
     src->position += static_cast<int32_t>(count);
+    src->suppliedEnd = FALSE;
   } else {
     if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     // Let decoding finish on what it has; the warning tells the user the stream was cut.
     WARNMS(cinfo, JWRN_JPEG_EOF);
     std::memcpy(src->buffer, kFakeEndOfImage, sizeof kFakeEndOfImage);
     count = sizeof kFakeEndOfImage;
+    src->suppliedEnd = TRUE;
   }
   src->pub.next_input_byte = src->buffer;
   src->pub.bytes_in_buffer = count;
@@ -153,6 +157,13 @@ void InstallMemorySource(j_decompress_ptr cinfo, const unsigned char* data, int 
   src->data = data;
   src->length = length;
   src->position = 0;
+  src->suppliedEnd = FALSE;
+}
+
+std::size_t MemorySourceBytesLeft(j_decompress_ptr cinfo) {
+  const MemorySource* const src = SourceOf(cinfo);
+  const std::size_t unread = static_cast<std::size_t>(src->length - src->position);
+  return unread + (src->suppliedEnd ? 0 : src->pub.bytes_in_buffer);
 }
 
 }  // namespace vialto::image

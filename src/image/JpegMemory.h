@@ -22,5 +22,8 @@ uint32_t MemoryDestinationLength(j_compress_ptr cinfo);
 
 // Makes (data, length) the source of `cinfo`. The data must outlive the decompression.
 void InstallMemorySource(j_decompress_ptr cinfo, const unsigned char* data, int length);
+// Bytes of the caller's data that libjpeg has not consumed yet; the fake end-of-image marker
+// supplied behind the data does not count.
+std::size_t MemorySourceBytesLeft(j_decompress_ptr cinfo);
 
 }  // namespace vialto::image

@@ -4,6 +4,7 @@
 // Every buffer lives in a Buffer (unique_ptr with the C-heap deleter) until the one that is
 // returned is released to the caller, so no path leaks an intermediate. No byte handed out is
 // left uninitialised: slack, padding and converter gaps are zeroed.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -92,12 +93,33 @@ int64_t FrameDataPosition(const CSerFileDecode& d) {
   return d.m_nCurFramePos + (d.IsSe1() ? static_cast<int64_t>(kSubHeadBytes) : 0);
 }
 
-// Reads n bytes of frame data; bytes not delivered are zero. May throw InternetError.
-bool ReadFrameData(CSerFileDecode& d, unsigned char* buf, int64_t n) {
-  return d.ReadSource(FrameDataPosition(d), buf, static_cast<std::size_t>(n));
+// A "ser" frame lies wholly in front of the trailer, or it is not in the file: a damaged
+// wFrameCount declares frames the data never held, and those must not read as trailer or zeros.
+bool SerFrameInsideData(const CSerFileDecode& d, int64_t frameBytes) {
+  const int64_t dataEnd = d.m_nFileLength - static_cast<int64_t>(kSerTrailerBytes);
+  return d.m_nCurFramePos >= 0 && d.m_nCurFramePos + frameBytes <= dataEnd;
 }
 
-// The frame data in a new buffer with zeroed slack; null when it cannot be allocated or read.
+// Reads `want` bytes of the current frame's data. Fails when the source ends inside the frame's
+// data (its length as the sub-header or the colour mode gives it), so a cut or missing frame is
+// never handed out with zeros for what is missing; bytes asked for beyond the frame and beyond
+// the source still read as zeros. May throw InternetError.
+bool ReadFrameData(CSerFileDecode& d, unsigned char* buf, int64_t want) {
+  const int64_t frameBytes = std::max<int64_t>(0, StoredFrameLength(d));
+  if (d.IsSer() && !SerFrameInsideData(d, frameBytes)) return false;
+  const int64_t pos = FrameDataPosition(d);
+  std::size_t got = 0;
+  if (!d.ReadSource(pos, buf, static_cast<std::size_t>(want), &got)) return false;
+  if (static_cast<int64_t>(got) < std::min(want, frameBytes)) return false;
+  if (want >= frameBytes) return true;
+  // A read of the frame's front alone still fails for a frame the source ends inside.
+  unsigned char last = 0;
+  std::size_t gotLast = 0;
+  return d.ReadSource(pos + frameBytes - 1, &last, 1, &gotLast) && gotLast == 1;
+}
+
+// The frame data in a new buffer with zeroed slack; null when it cannot be allocated or read, or
+// when the source ends inside it.
 Buffer ReadFrameBuffer(CSerFileDecode& d, int64_t n) {
   Buffer data = Allocate(n + kFrameSlackBytes);
   if (!data) return nullptr;

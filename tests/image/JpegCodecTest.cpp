@@ -45,6 +45,7 @@ struct EncodeOptions {
   bool progressive = false;
   unsigned restartRows = 0;
   J_COLOR_SPACE colorSpace = JCS_RGB;  // JCS_RGB, JCS_GRAYSCALE or JCS_CMYK
+  std::vector<jpeg_scan_info> scans;   // a progressive scan script in place of libjpeg's own
 };
 
 int ComponentsOf(J_COLOR_SPACE space) {
@@ -80,6 +81,10 @@ Bytes Encode(const Bytes& pixels, int width, int height, const EncodeOptions& op
   }
   cinfo.restart_in_rows = static_cast<int>(options.restartRows);
   if (options.progressive) jpeg_simple_progression(&cinfo);
+  if (!options.scans.empty()) {
+    cinfo.scan_info = options.scans.data();
+    cinfo.num_scans = static_cast<int>(options.scans.size());
+  }
   jpeg_start_compress(&cinfo, TRUE);
   const std::size_t stride = std::size_t(width) * cinfo.input_components;
   while (cinfo.next_scanline < cinfo.image_height) {
@@ -568,6 +573,190 @@ TEST(JpegDecompress, HeaderClaimingAGiantPictureIsRefusedWithoutAllocating) {
   EXPECT_EQ(decoded.width + decoded.height, 0u);
   ASSERT_EQ(recorder.notices().size(), 1u);
   EXPECT_EQ(recorder.notices()[0].first, kJpegOutOfMemoryCaption);
+}
+
+// ---- damaged and hostile headers ---------------------------------------------------------------
+
+// A real stream of a tiny picture whose frame header then claims width x height.
+Bytes ClaimingSize(bool progressive, int width, int height) {
+  EncodeOptions options = Options(Sampling::k420, progressive, 0);
+  options.quality = 50;
+  Bytes stream = Encode(TestPicture(16, 16, 3), 16, 16, options);
+  const uint8_t sof = progressive ? 0xC2 : 0xC0;
+  for (std::size_t i = 0; i + 8 < stream.size(); ++i)
+    if (stream[i] == 0xFF && stream[i + 1] == sof) {
+      stream[i + 5] = static_cast<uint8_t>(height >> 8), stream[i + 6] = height & 0xFF;
+      stream[i + 7] = static_cast<uint8_t>(width >> 8), stream[i + 8] = width & 0xFF;
+      return stream;
+    }
+  ADD_FAILURE() << "no frame header";
+  return stream;
+}
+
+struct HostileHeader {
+  const char* name;
+  bool progressive;
+  int width, height;
+  bool beyondThePixelLimit;  // refused as no memory; otherwise as damaged data
+};
+
+const HostileHeader kHostileHeaders[] = {
+    {"baseline 16000 x 16000", false, 16000, 16000, false},
+    {"progressive 29950 x 65304", true, 29950, 65304, true},
+    {"progressive 8000 x 8000", true, 8000, 8000, false},
+};
+
+TEST(JpegDecompress, HostileHeadersAreRefusedBeforeThePictureExists) {
+  for (const HostileHeader& hostile : kHostileHeaders) {
+    SCOPED_TRACE(hostile.name);
+    const Bytes stream = ClaimingSize(hostile.progressive, hostile.width, hostile.height);
+    ASSERT_LT(stream.size(), 1024u);
+    NoticeRecorder recorder;
+    OurDecode decoded(stream);
+    EXPECT_EQ(decoded.buffer, nullptr);
+    EXPECT_EQ(decoded.width + decoded.height, 0u);
+    ASSERT_EQ(recorder.notices().size(), 1u);
+    if (hostile.beyondThePixelLimit)
+      EXPECT_EQ(recorder.notices()[0], std::make_pair(std::string(kJpegOutOfMemoryCaption),
+                                                      std::string(kJpegOutOfMemoryText)));
+    else
+      EXPECT_EQ(recorder.Fatal(), 1);
+  }
+}
+
+// Every 8 x 8 block of every component needs at least one bit; a stream cut right behind its scan
+// header holds none, and one bit short of the picture is damaged too.
+TEST(JpegDecompress, DataTooShortForTheBlocksIsDamaged) {
+  // 64 x 64 grey: 64 blocks, so 8 bytes of data are the least a stream can carry.
+  const Bytes grey =
+      Encode(TestPicture(64, 64, 1), 64, 64, Options(Sampling::k444, false, 0, JCS_GRAYSCALE));
+  std::size_t dataStart = 0;
+  for (std::size_t i = 0; i + 3 < grey.size(); ++i)
+    if (grey[i] == 0xFF && grey[i + 1] == 0xDA) {
+      dataStart = i + 2 + (std::size_t{grey[i + 2]} << 8 | grey[i + 3]);
+      break;
+    }
+  ASSERT_GT(dataStart, 0u);
+  for (const std::size_t dataBytes : {std::size_t{0}, std::size_t{7}, std::size_t{8}}) {
+    SCOPED_TRACE(dataBytes);
+    const Bytes cut(grey.begin(),
+                    grey.begin() + static_cast<std::ptrdiff_t>(dataStart + dataBytes));
+    NoticeRecorder recorder;
+    OurDecode decoded(cut);
+    if (dataBytes < 8) {
+      EXPECT_EQ(decoded.buffer, nullptr);
+      EXPECT_EQ(recorder.Fatal(), 1);
+    } else {
+      ASSERT_NE(decoded.buffer, nullptr);  // what a cut stream gives: the warning and a picture
+      EXPECT_EQ(recorder.Count(kJpegWarningCaption, kPrematureEnd), 1);
+    }
+  }
+}
+
+// A progressive script that sends each AC coefficient of a grey picture on its own, in `bits`
+// successive-approximation passes: 1 + 63 scans a pass.
+std::vector<jpeg_scan_info> OneCoefficientAScan(int bits) {
+  std::vector<jpeg_scan_info> scans;
+  for (int pass = 0; pass < bits; ++pass) {
+    const int al = bits - 1 - pass, ah = pass == 0 ? 0 : al + 1;
+    scans.push_back({1, {0}, 0, 0, ah, al});
+    for (int k = 1; k < 64; ++k) scans.push_back({1, {0}, k, k, ah, al});
+  }
+  return scans;
+}
+
+TEST(JpegDecompress, ScansBeyondTheLimitAreFatal) {
+  for (const int bits : {6, 8}) {  // 384 and 512 scans
+    SCOPED_TRACE(bits);
+    EncodeOptions options = Options(Sampling::k444, true, 0, JCS_GRAYSCALE);
+    options.scans = OneCoefficientAScan(bits);
+    const Bytes stream = Encode(TestPicture(48, 32, 1), 48, 32, options);
+    const Decoded reference = ReferenceDecode(stream);
+    ASSERT_TRUE(reference.ok);
+    NoticeRecorder recorder;
+    OurDecode decoded(stream);
+    if (static_cast<int>(options.scans.size()) <= kJpegMaxScans) {
+      ASSERT_NE(decoded.buffer, nullptr);
+      EXPECT_EQ(decoded.Pixels(reference.pixels.size()), reference.pixels);
+      EXPECT_TRUE(recorder.notices().empty());
+    } else {
+      EXPECT_EQ(decoded.buffer, nullptr);
+      EXPECT_EQ(recorder.Fatal(), 1);
+    }
+  }
+}
+
+// A real camera-sized progressive picture decodes as libjpeg decodes it, whole or cut in half.
+TEST(JpegDecompress, LargeRealProgressivePictureWholeAndHalf) {
+  const int w = 4000, h = 3000;
+  EncodeOptions options = Options(Sampling::k420, true, 0);
+  options.quality = 80;
+  const Bytes stream = Encode(TestPicture(w, h, 3), w, h, options);
+  const Bytes half(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(stream.size() / 2));
+  for (const Bytes* input : {&stream, &half}) {
+    SCOPED_TRACE(input == &stream ? "whole" : "half");
+    NoticeRecorder recorder;
+    OurDecode decoded(*input);
+    ASSERT_NE(decoded.buffer, nullptr);
+    EXPECT_EQ(decoded.width, unsigned(w));
+    EXPECT_EQ(decoded.height, unsigned(h));
+    const Decoded reference = ReferenceDecode(*input);
+    ASSERT_TRUE(reference.ok);
+    EXPECT_TRUE(decoded.Pixels(reference.pixels.size()) == reference.pixels);
+    if (input == &half) {
+      ASSERT_EQ(recorder.notices().size(), 1u);
+      EXPECT_EQ(recorder.Count(kJpegWarningCaption, kPrematureEnd), 1);
+    } else {
+      EXPECT_TRUE(recorder.notices().empty());
+    }
+  }
+}
+
+// What one decode costs a fresh process: the growth of its peak resident and virtual memory.
+struct ProbeReport {
+  bool ran = false;
+  int result = -1;
+  long rssKb = -1, vmKb = -1, ms = -1;
+  std::string notices;  // what the default notice sink wrote to stderr
+};
+
+ProbeReport ProbeDecode(const Bytes& stream) {
+  test::TempDir dir;
+  const std::string input = dir.File("in.jpg"), errors = dir.File("stderr");
+  test::WriteFile(input, stream);
+  const std::string command = "'" VIALTO_JPEG_PROBE_FILE "' '" + input + "' 2>'" + errors + "'";
+  ProbeReport report;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return report;
+  char line[256] = {};
+  const bool read = std::fgets(line, sizeof line, pipe) != nullptr;
+  report.ran = ::pclose(pipe) == 0 && read &&
+               std::sscanf(line, "result=%d rss_kb=%ld vm_kb=%ld ms=%ld", &report.result,
+                           &report.rssKb, &report.vmKb, &report.ms) == 4;
+  const Bytes err = test::ReadFile(errors);
+  report.notices.assign(err.begin(), err.end());
+  return report;
+}
+
+// The hostile headers cost next to nothing: null within 64 MB of the process's own peaks (resident
+// and virtual, so an allocation never touched counts too). The time is printed, not judged.
+TEST(JpegDecompress, HostileHeadersStayWithinTheMemoryBound) {
+  constexpr long kBoundKb = 64 * 1024;
+  for (const HostileHeader& hostile : kHostileHeaders) {
+    SCOPED_TRACE(hostile.name);
+    const ProbeReport report =
+        ProbeDecode(ClaimingSize(hostile.progressive, hostile.width, hostile.height));
+    ASSERT_TRUE(report.ran);
+    EXPECT_EQ(report.result, 0);
+    EXPECT_LT(report.rssKb, kBoundKb);
+    EXPECT_LT(report.vmKb, kBoundKb);
+    const std::string notice = hostile.beyondThePixelLimit
+                                   ? std::string(kJpegOutOfMemoryCaption) + ": Decompress is out"
+                                   : std::string(kJpegFatalCaption) + ": " + kJpegFatalText;
+    EXPECT_NE(report.notices.find(notice), std::string::npos) << report.notices;
+    std::printf("  %s: peak RSS +%ld kB, peak VM +%ld kB, %ld ms\n", hostile.name, report.rssKb,
+                report.vmKb, report.ms);
+  }
 }
 
 TEST(JpegCodec, CallsOnSeparateThreadsKeepTheirOwnNotices) {

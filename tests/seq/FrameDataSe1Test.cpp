@@ -2,6 +2,7 @@
 // the codec-tag rules of the two operations, type 4, and corrupt or vanishing frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -265,16 +266,20 @@ TEST_F(Se1Frames, CorruptFramesGiveNullResults) {
   EXPECT_EQ(Fetch(d.get(), false, 0).bytes, *garbage.data);
 }
 
-TEST_F(Se1Frames, ShortReadLeavesZerosBehindWhatArrived) {
+TEST_F(Se1Frames, AFrameTheFileEndsInsideIsNeverHandedOut) {
   const Bytes stored = sample_.FrameData(5);
   sample_.Truncate(sample_.Positions()[5] + 64 + 100);
   Decoder d = OpenAt(5);
-  Bytes expected(stored.begin(), stored.begin() + 100);
-  expected.resize(stored.size(), 0);
-  EXPECT_EQ(Fetch(d.get(), false, 0).bytes, expected);
+  EXPECT_EQ(Ser_GetCurrentFrameDataLength(d.get()), static_cast<int>(stored.size()));
+  for (int type = 0; type <= 4; ++type) EXPECT_FALSE(Fetch(d.get(), true, type).ok) << type;
+  EXPECT_FALSE(Fetch(d.get(), false, 0).ok);
   Bytes read(stored.size(), 0xEE);
-  EXPECT_EQ(Ser_GetCurrentFrameData(d.get(), read.data(), static_cast<int>(read.size())), 1);
-  EXPECT_EQ(read, expected);
+  EXPECT_EQ(Ser_GetCurrentFrameData(d.get(), read.data(), static_cast<int>(read.size())), 0);
+  // What did arrive is the frame's own; the rest is never stale memory.
+  EXPECT_TRUE(std::equal(read.begin(), read.begin() + 100, stored.begin()));
+  for (std::size_t i = 100; i < read.size(); ++i) ASSERT_EQ(read[i], 0) << i;
+  // A read of only the bytes that are there still fails: the frame is cut.
+  EXPECT_EQ(Ser_GetCurrentFrameData(d.get(), read.data(), 100), 0);
 }
 
 // A remote source whose transport breaks on every read.

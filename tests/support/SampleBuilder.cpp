@@ -208,7 +208,8 @@ Bytes Se1Sample::Picture(int frameNo, int width, int height, bool grey) {
   return out;
 }
 
-Bytes Se1Sample::EncodeJpeg(const Bytes& pixels, int width, int height, bool grey, int quality) {
+Bytes Se1Sample::EncodeJpeg(const Bytes& pixels, int width, int height, bool grey, int quality,
+                            bool progressive) {
   jpeg_compress_struct cinfo;
   JpegErrorExit err;
   cinfo.err = jpeg_std_error(&err.mgr);
@@ -228,6 +229,7 @@ Bytes Se1Sample::EncodeJpeg(const Bytes& pixels, int width, int height, bool gre
   cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
   jpeg_start_compress(&cinfo, TRUE);
   const std::size_t stride = static_cast<std::size_t>(width) * cinfo.input_components;
   while (cinfo.next_scanline < cinfo.image_height) {

@@ -130,8 +130,9 @@ class Se1Sample {
   static Bytes Picture(int frameNo, int width, int height, bool grey);
   // Base colour of frame n's picture: R, G, B at the top-left corner.
   static void PictureColour(int frameNo, uint8_t rgb[3]);
-  // Baseline JPEG of an RGB24 or grey picture, through libjpeg.
-  static Bytes EncodeJpeg(const Bytes& pixels, int width, int height, bool grey, int quality);
+  // Baseline (or progressive) JPEG of an RGB24 or grey picture, through libjpeg.
+  static Bytes EncodeJpeg(const Bytes& pixels, int width, int height, bool grey, int quality,
+                          bool progressive = false);
 
  private:
   const Bytes& PictureData(int index) const;
