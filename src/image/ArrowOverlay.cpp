@@ -1,34 +1,35 @@
 #include "image/ArrowOverlay.h"
 
-#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <string>
 
-#include "Embedded.h"
 #include "platform/Alloc.h"
+#include "platform/ByteOrder.h"
+#include "platform/ExportBoundary.h"
+#include "platform/LocalFile.h"
 #include "platform/Module.h"
+#include "platform/Resources.h"
 #include "vialto/vialto.h"
 
 namespace {
+using vialto::platform::LoadLe16;
+using vialto::platform::LoadLe32Signed;
+
 constexpr int kTileCount = 8;
+constexpr int kArrowBitmapResource = 106;
 constexpr std::size_t kFileHeaderBytes = 14;
 constexpr std::size_t kInfoHeaderBytes = 40;
 constexpr std::size_t kOffBitsOffset = 10;  // bfOffBits within the file header
 constexpr char kOverrideFileName[] = "vialtox.res";
-
-int32_t ReadInt32(const unsigned char* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t ReadUInt16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 // The built-in picture must be what the tile arithmetic assumes: eight square 24-bit tiles with
 // unpadded rows, all of whose pixels are present.
 bool IsUsablePicture(const unsigned char* info, int32_t width, int32_t height,
                      std::size_t pixelBytesPresent) {
   if (width <= 0 || static_cast<int64_t>(height) != int64_t{kTileCount} * width) return false;
-  if (ReadUInt16(info + 14) != 24 || ReadInt32(info + 16) != 0) return false;  // 24-bit BI_RGB
+  if (LoadLe16(info + 14) != 24 || LoadLe32Signed(info + 16) != 0) return false;  // 24-bit BI_RGB
   if (width % 4 != 0) return false;  // rows of width * 3 bytes need no padding
   return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 3 <= pixelBytesPresent;
 }
@@ -49,19 +50,16 @@ int CArrowOverlay::LoadPicture() {
   return 1;
 }
 
-// The embedded bytes are a whole BMP file: file header, info header, then the pixel array.
+// The resource is a packed bitmap: info header, then the pixel array.
 bool CArrowOverlay::CopyBuiltInPicture() {
-  using vialto::embedded::vialto_arrows_bmp;
-  using vialto::embedded::vialto_arrows_bmp_size;
-  if (vialto_arrows_bmp_size < kFileHeaderBytes + kInfoHeaderBytes) return false;
-  const unsigned char* info = vialto_arrows_bmp + kFileHeaderBytes;
+  const std::span<const unsigned char> bitmap =
+      vialto::platform::BitmapResource(kArrowBitmapResource);
+  if (bitmap.size() < kInfoHeaderBytes) return false;
+  const unsigned char* info = bitmap.data();
   const unsigned char* pixels = info + kInfoHeaderBytes;
-  const int32_t width = ReadInt32(info + 4);
-  const int32_t height = ReadInt32(info + 8);
-  if (!IsUsablePicture(info, width, height,
-                       vialto_arrows_bmp_size - kFileHeaderBytes - kInfoHeaderBytes)) {
-    return false;
-  }
+  const int32_t width = LoadLe32Signed(info + 4);
+  const int32_t height = LoadLe32Signed(info + 8);
+  if (!IsUsablePicture(info, width, height, bitmap.size() - kInfoHeaderBytes)) return false;
   const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
   m_pPixels = static_cast<unsigned char*>(vialto::platform::AllocBytes(bytes));
   if (m_pPixels == nullptr) return false;
@@ -75,18 +73,16 @@ bool CArrowOverlay::CopyBuiltInPicture() {
 // overwrites only the leading part. A file too short to hold bfOffBits is ignored.
 void CArrowOverlay::ReadOverrideFile() {
   const std::string path = vialto::platform::OwnModuleDirectory() + kOverrideFileName;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  const std::unique_ptr<vialto::platform::LocalSource> file =
+      vialto::platform::LocalSource::Open(path);
   if (file == nullptr) return;
   unsigned char header[kFileHeaderBytes];
-  if (std::fread(header, 1, sizeof header, file) == sizeof header) {
-    const uint32_t offBits = static_cast<uint32_t>(ReadInt32(header + kOffBitsOffset));
-    if (std::fseek(file, static_cast<long>(offBits), SEEK_SET) == 0) {
-      const std::size_t bytes =
-          static_cast<std::size_t>(m_nWidth) * static_cast<std::size_t>(m_nHeight) * 3;
-      std::fread(m_pPixels, 1, bytes, file);
-    }
-  }
-  std::fclose(file);
+  std::size_t got = 0;
+  if (!file->ReadAt(0, header, sizeof header, &got) || got != sizeof header) return;
+  const uint32_t offBits = vialto::platform::LoadLe32(header + kOffBitsOffset);
+  const std::size_t bytes =
+      static_cast<std::size_t>(m_nWidth) * static_cast<std::size_t>(m_nHeight) * 3;
+  file->ReadAt(offBits, m_pPixels, bytes, &got);
 }
 
 int CArrowOverlay::PasteTile(unsigned char* image, int width, int height, int x, int y,
@@ -139,5 +135,6 @@ const CArrowOverlay& TheArrowOverlay() { return g_arrowOverlay; }
 
 extern "C" VIALTO_API int VIALTO_CALL PasteToImgX(unsigned char* image, int width, int height, int x,
                                                   int y, int tile) {
-  return TheArrowOverlay().PasteTile(image, width, height, x, y, tile);
+  return vialto::platform::GuardExport(
+      1, [&] { return TheArrowOverlay().PasteTile(image, width, height, x, y, tile); });
 }

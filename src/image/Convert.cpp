@@ -1,10 +1,10 @@
 // The pixel-format conversion exports and ImageFlipRows.
 #include "image/Convert.h"
 
-#include <cstring>
-
+#include "image/Geometry.h"
 #include "image/simd/KernelsScalar.h"
 #include "platform/Alloc.h"
+#include "platform/ExportBoundary.h"
 #include "vialto/vialto.h"
 
 namespace vialto::image {
@@ -54,8 +54,8 @@ int SwapRgbImage(const simd::PixelKernels& kernels, uint8_t* image, unsigned wid
 int FlipRows(const simd::PixelKernels& kernels, unsigned char* image, unsigned rowBytes,
              unsigned rows) {
   if (image == nullptr) return 0;
-  // Callers rely on the failure result when memory is short, so the row buffers are taken on
-  // every path; the scalar table exchanges rows through them, vector tables through registers.
+  // Callers rely on the failure result when memory is short: the two row buffers this flip has
+  // always needed are still reserved for its duration, though the rows are exchanged in place.
   void* first = platform::AllocBytes(rowBytes);
   if (first == nullptr) return 0;
   void* second = platform::AllocBytes(rowBytes);
@@ -63,19 +63,7 @@ int FlipRows(const simd::PixelKernels& kernels, unsigned char* image, unsigned r
     platform::FreeBytes(first);
     return 0;
   }
-  const bool throughBuffers = &kernels == &simd::ScalarKernels();
-  for (unsigned i = 0; i < rows / 2; ++i) {
-    uint8_t* const top = image + static_cast<std::size_t>(i) * rowBytes;
-    uint8_t* const bottom = image + static_cast<std::size_t>(rows - 1 - i) * rowBytes;
-    if (throughBuffers) {
-      std::memcpy(first, top, rowBytes);
-      std::memcpy(second, bottom, rowBytes);
-      std::memcpy(top, second, rowBytes);
-      std::memcpy(bottom, first, rowBytes);
-    } else {
-      kernels.swapBytes(top, bottom, rowBytes);
-    }
-  }
+  FlipRowsInPlace(kernels, image, rowBytes, rows);
   platform::FreeBytes(second);
   platform::FreeBytes(first);
   return 1;
@@ -88,45 +76,47 @@ int ImageFlipRows(unsigned char* image, unsigned rowBytes, unsigned rows) {
 }  // namespace vialto::image
 
 namespace img = vialto::image;
+using vialto::platform::GuardExport;
 
 extern "C" {
 
 VIALTO_API int VIALTO_CALL YUV422PlaneToRGB(const unsigned char* yuv, unsigned char* rgb, int width,
                                             int height) {
-  img::YuvPlaneToRgb(img::simd::BestKernels(), yuv, rgb, width, height);
+  GuardExport([&] { img::YuvPlaneToRgb(img::simd::BestKernels(), yuv, rgb, width, height); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL YUV422PlaneToRGB_FLOAT(const unsigned char* yuv, unsigned char* rgb,
                                                   int width, int height) {
-  img::YuvPlaneToRgbFloat(yuv, rgb, width, height);
+  GuardExport([&] { img::YuvPlaneToRgbFloat(yuv, rgb, width, height); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL RGBToYUV422Plane(const unsigned char* rgb, unsigned char* yuv, int width,
                                             int height) {
-  img::RgbToYuvPlane(img::simd::BestKernels(), rgb, yuv, width, height);
+  GuardExport([&] { img::RgbToYuvPlane(img::simd::BestKernels(), rgb, yuv, width, height); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL RGBToYUV422Plane_FLOAT(const unsigned char* rgb, unsigned char* yuv,
                                                   int width, int height) {
-  img::RgbToYuvPlaneFloat(rgb, yuv, width, height);
+  GuardExport([&] { img::RgbToYuvPlaneFloat(rgb, yuv, width, height); });
   return 1;
 }
 
 VIALTO_API void VIALTO_CALL GrayToRGB(const unsigned char* gray, unsigned char* rgb, int width,
                                       int height) {
-  img::GrayImageToRgb(img::simd::BestKernels(), gray, rgb, width, height);
+  GuardExport([&] { img::GrayImageToRgb(img::simd::BestKernels(), gray, rgb, width, height); });
 }
 
 VIALTO_API void VIALTO_CALL RGBToGray(const unsigned char* rgb, unsigned char* gray, int width,
                                       int height) {
-  img::RgbImageToGray(img::simd::BestKernels(), rgb, gray, width, height);
+  GuardExport([&] { img::RgbImageToGray(img::simd::BestKernels(), rgb, gray, width, height); });
 }
 
 VIALTO_API int VIALTO_CALL ImageSwapRGB(unsigned char* image, unsigned width, unsigned height) {
-  return img::SwapRgbImage(img::simd::BestKernels(), image, width, height);
+  return GuardExport(
+      0, [&] { return img::SwapRgbImage(img::simd::BestKernels(), image, width, height); });
 }
 
 }  // extern "C"

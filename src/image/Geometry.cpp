@@ -7,6 +7,7 @@
 
 #include "image/simd/KernelsScalar.h"
 #include "platform/Alloc.h"
+#include "platform/ExportBoundary.h"
 #include "vialto/vialto.h"
 
 namespace vialto::image {
@@ -237,6 +238,13 @@ int ResizeImageReference(uint8_t* dst, const uint8_t* src, int srcWidth, int src
   return 1;
 }
 
+void FlipRowsInPlace(const simd::PixelKernels& kernels, uint8_t* image, std::size_t rowBytes,
+                     std::size_t rows) {
+  // Through registers (or the scalar byte exchange): no scratch row to allocate.
+  for (std::size_t i = 0; i < rows / 2; ++i)
+    kernels.swapBytes(image + i * rowBytes, image + (rows - 1 - i) * rowBytes, rowBytes);
+}
+
 void FlipImage(const simd::PixelKernels& kernels, uint8_t* dst, const uint8_t* src, int width,
                int rows, int threeBytes) {
   if (width <= 0 || rows <= 0) return;
@@ -248,33 +256,36 @@ void FlipImage(const simd::PixelKernels& kernels, uint8_t* dst, const uint8_t* s
     for (int i = 0; i < rows; ++i) std::memcpy(row(dst, rows - 1 - i), row(src, i), rowBytes);
     return;
   }
-  // In place the rows are exchanged pairwise through registers: no scratch row to allocate.
-  for (int i = 0; i < rows / 2; ++i)
-    kernels.swapBytes(row(dst, i), row(dst, rows - 1 - i), rowBytes);
+  FlipRowsInPlace(kernels, dst, rowBytes, static_cast<std::size_t>(rows));
 }
 
 }  // namespace vialto::image
 
 namespace img = vialto::image;
+using vialto::platform::GuardExport;
 
 extern "C" {
 
 VIALTO_API int VIALTO_CALL ImageFlip(unsigned char* dst, const unsigned char* src, int width,
                                      int rows, int threeBytes) {
-  img::FlipImage(img::simd::BestKernels(), dst, src, width, rows, threeBytes);
+  GuardExport([&] { img::FlipImage(img::simd::BestKernels(), dst, src, width, rows, threeBytes); });
   return 1;
 }
 
 VIALTO_API int VIALTO_CALL ImageResize(unsigned char* dst, const unsigned char* src, int srcWidth,
                                        int srcHeight, int dstWidth, int dstHeight, int mode,
                                        int /*unused*/) {
-  return img::ResizeImage(img::simd::BestKernels(), dst, src, srcWidth, srcHeight, dstWidth,
-                          dstHeight, mode);
+  return GuardExport(0, [&] {
+    return img::ResizeImage(img::simd::BestKernels(), dst, src, srcWidth, srcHeight, dstWidth,
+                            dstHeight, mode);
+  });
 }
 
 VIALTO_API int VIALTO_CALL Ser_CopyMemory(void* dst, const void* src, uint32_t count) {
   // memmove: the same bytes as a front-to-back copy for separate blocks, and sound if they overlap.
-  if (count > 0) std::memmove(dst, src, count);
+  GuardExport([&] {
+    if (count > 0) std::memmove(dst, src, count);
+  });
   return 1;
 }
 

@@ -1,11 +1,17 @@
 // Image geometry on an explicit kernel table (tests run every instruction set; the exports use
 // simd::BestKernels()), plus the literal bilinear formula the fast resize is checked against.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "image/simd/Kernels.h"
 
 namespace vialto::image {
+
+// Turns `rows` rows of rowBytes bytes upside down in place, exchanging row pairs through the
+// table's swapBytes: the one row flip behind ImageFlip and ImageFlipRows.
+void FlipRowsInPlace(const simd::PixelKernels& kernels, uint8_t* image, std::size_t rowBytes,
+                     std::size_t rows);
 
 // Rows upside down into dst, or in place when dst == src. threeBytes != 0: 3-byte pixels.
 void FlipImage(const simd::PixelKernels& kernels, uint8_t* dst, const uint8_t* src, int width,

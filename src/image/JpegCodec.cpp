@@ -8,6 +8,7 @@
 
 #include "image/JpegMemory.h"
 #include "platform/Alloc.h"
+#include "platform/ExportBoundary.h"
 #include "platform/Notice.h"
 #include "vialto/vialto.h"
 
@@ -23,7 +24,7 @@ struct ErrorManager {
 };
 
 [[noreturn]] void ExitToRecoveryPoint(j_common_ptr cinfo) {
-  platform::ShowNotice(kJpegFatalCaption, kJpegFatalText);
+  platform::ShowNotice(platform::NoticeKind::kFatalError, kJpegFatalCaption, kJpegFatalText);
   std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->recovery, 1);
 }
 
@@ -32,7 +33,7 @@ struct ErrorManager {
 void ShowJpegMessage(j_common_ptr cinfo) {
   char text[JMSG_LENGTH_MAX];
   (*cinfo->err->format_message)(cinfo, text);
-  platform::ShowNotice(kJpegWarningCaption, text);
+  platform::ShowNotice(platform::NoticeKind::kWarning, kJpegWarningCaption, text);
 }
 
 jpeg_error_mgr* InstallErrorManager(ErrorManager* err) {
@@ -121,7 +122,8 @@ bool DataCanHoldThePicture(j_decompress_ptr cinfo) {
 }
 
 void RefuseForWantOfMemory(j_decompress_ptr cinfo) {
-  platform::ShowNotice(kJpegOutOfMemoryCaption, kJpegOutOfMemoryText);
+  platform::ShowNotice(platform::NoticeKind::kOutOfMemory, kJpegOutOfMemoryCaption,
+                       kJpegOutOfMemoryText);
   jpeg_destroy_decompress(cinfo);
 }
 
@@ -223,40 +225,47 @@ unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* w
 
 using vialto::image::JpegCompress;
 using vialto::image::JpegDecompress;
+using vialto::platform::GuardExport;
 
 extern "C" {
 
 VIALTO_API unsigned char* VIALTO_CALL RGBToJpeg(const unsigned char* image, int width, int height,
                                                 int bitDepth, int quality, uint32_t* length) {
-  return JpegCompress(image, width, height, bitDepth, quality, length);
+  return GuardExport<unsigned char*>(
+      nullptr, [&] { return JpegCompress(image, width, height, bitDepth, quality, length); });
 }
 
 VIALTO_API unsigned char* VIALTO_CALL JpegToRGB(const unsigned char* data, int length,
                                                 uint32_t* width, uint32_t* height, int* bitDepth) {
-  return JpegDecompress(data, length, width, height, bitDepth);
+  return GuardExport<unsigned char*>(
+      nullptr, [&] { return JpegDecompress(data, length, width, height, bitDepth); });
 }
 
 VIALTO_API int VIALTO_CALL ImageRGBToJpeg(unsigned char* dst, const unsigned char* image, int width,
                                           int height, int bitDepth, int quality, uint32_t* length) {
-  unsigned char* const stream = JpegCompress(image, width, height, bitDepth, quality, length);
-  if (stream == nullptr) return 0;
-  std::memcpy(dst, stream, *length);
-  vialto::platform::FreeBytes(stream);
-  return 1;
+  return GuardExport(0, [&] {
+    unsigned char* const stream = JpegCompress(image, width, height, bitDepth, quality, length);
+    if (stream == nullptr) return 0;
+    std::memcpy(dst, stream, *length);
+    vialto::platform::FreeBytes(stream);
+    return 1;
+  });
 }
 
 VIALTO_API int VIALTO_CALL ImageJpegToRGB(unsigned char* dst, const unsigned char* data, int length,
                                           uint32_t* width, uint32_t* height, int* bitDepth) {
-  unsigned char* const pixels = JpegDecompress(data, length, width, height, bitDepth);
-  if (pixels == nullptr) return 0;
-  // Width x height x 3 also for a grey result, whose packed pixels fill only the first third.
-  std::memcpy(dst, pixels, std::size_t{*width} * *height * 3);
-  vialto::platform::FreeBytes(pixels);
-  return 1;
+  return GuardExport(0, [&] {
+    unsigned char* const pixels = JpegDecompress(data, length, width, height, bitDepth);
+    if (pixels == nullptr) return 0;
+    // Width x height x 3 also for a grey result, whose packed pixels fill only the first third.
+    std::memcpy(dst, pixels, std::size_t{*width} * *height * 3);
+    vialto::platform::FreeBytes(pixels);
+    return 1;
+  });
 }
 
 VIALTO_API void VIALTO_CALL Ser_DeleteJpegToRGBBuf(void* buffer) {
-  vialto::platform::FreeBytes(buffer);
+  GuardExport([&] { vialto::platform::FreeBytes(buffer); });
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/ExportBoundary.h"
 #include "platform/Rand.h"
 #include "vialto/vialto.h"
 
@@ -44,7 +45,9 @@ extern "C" VIALTO_API int VIALTO_CALL RecogniseNumberPlateEx(const void*, int, c
                                                              int* rectHeight, int* confidence,
                                                              int skip) {
   if (skip != 0) return 1;
-  vialto::image::FillPlateResults(vialto::platform::MillisecondClock(), width, height, plateText,
-                                  left, top, rectWidth, rectHeight, confidence);
+  vialto::platform::GuardExport([&] {
+    vialto::image::FillPlateResults(vialto::platform::MillisecondClock(), width, height, plateText,
+                                    left, top, rectWidth, rectHeight, confidence);
+  });
   return 1;
 }

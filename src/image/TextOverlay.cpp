@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/ExportBoundary.h"
 #include "platform/text/TextOutput.h"
 #include "platform/text/Windows1252.h"
 #include "vialto/vialto.h"
@@ -115,7 +116,8 @@ extern "C" VIALTO_API int VIALTO_CALL ImageWriteStringToImg(unsigned char* image
                                                             COLORREF textColour,
                                                             COLORREF backColour) {
   if (!image || width <= 0 || height <= 0 || !font || !text || !*text) return 1;
-  try {
+  // Out of memory: the picture keeps what was drawn so far; the result is 1 regardless.
+  vialto::platform::GuardExport([&] {
     LOGFONTA copy;
     std::memcpy(&copy, font, sizeof copy);
     std::u32string codes;
@@ -123,8 +125,6 @@ extern "C" VIALTO_API int VIALTO_CALL ImageWriteStringToImg(unsigned char* image
     BitmapSurface surface(image, width, height, textColour, backColour);
     vialto::platform::text::DrawTextLine(surface, x, y, codes, RequestFrom(copy),
                                          backColour != kTransparent);
-  } catch (...) {
-    // Out of memory: the picture keeps what was drawn so far; the result is 1 regardless.
-  }
+  });
   return 1;
 }

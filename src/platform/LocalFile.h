@@ -1,5 +1,6 @@
-// A local file as a byte source. The file is opened for each read and closed right after, so a
-// camera may keep writing it and other programs may rename or replace it between reads.
+// Local files: a file as a byte source, a file created for writing, and telling two names of one
+// file apart. A source opens its file for each read and closes it right after, so a camera may
+// keep writing it and other programs may rename or replace it between reads.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,5 +31,21 @@ class LocalSource final : public ByteSource {
   std::string path_;
   int64_t length_;
 };
+
+// A local file open for writing; closed by the destructor when Close was not called.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  // Writes all n bytes; false when the file system takes fewer (a full disk).
+  virtual bool Write(const void* bytes, std::size_t n) = 0;
+  // Closes the file; false when closing reports a write that failed late.
+  virtual bool Close() = 0;
+};
+
+// Creates path for writing, or empties it when it exists. Null when it cannot be created.
+std::unique_ptr<FileWriter> CreateFileForWriting(const std::string& path);
+
+// Whether both names exist and lead to the same file (through links, other spellings).
+bool IsSameFile(const std::string& a, const std::string& b);
 
 }  // namespace vialto::platform

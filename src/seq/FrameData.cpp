@@ -14,6 +14,7 @@
 #include "image/Convert.h"
 #include "image/JpegCodec.h"
 #include "platform/Alloc.h"
+#include "platform/ExportBoundary.h"
 #include "seq/SerFileDecode.h"
 #include "seq/SerRecords.h"
 
@@ -342,12 +343,8 @@ void WriteDescription(const Description& desc, int* w, int* h, int* aux) {
 // Runs one conversion for an export: fills the description, never lets an exception through.
 Output RetrieveForExport(CSerFileDecode* d, Operation op, int type, int* w, int* h, int* aux) {
   Description desc;
-  Output out;
-  try {
-    out = RetrieveFrame(*d, op, type, desc);
-  } catch (...) {  // internet failures, and anything else, end as a null result
-    out = {};
-  }
+  // Internet failures, and anything else, end as a null result; the description is written still.
+  Output out = platform::GuardExport(Output{}, [&] { return RetrieveFrame(*d, op, type, desc); });
   if (d->HasFile()) WriteDescription(desc, w, h, aux);
   return out;
 }
@@ -361,6 +358,7 @@ unsigned char* CopyOut(Output out, unsigned char* dst) {
 }  // namespace
 }  // namespace vialto::seq
 
+using vialto::platform::GuardExport;
 using vialto::seq::Operation;
 using vialto::seq::Output;
 
@@ -368,61 +366,71 @@ extern "C" {
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentFrameData(CSerFileDecode* decoder, unsigned char* buf,
                                                    int length) {
-  if (!decoder->HasFile() || length < 1) return 0;
-  try {
+  return GuardExport(0, [&] {
+    if (!decoder->HasFile() || length < 1) return 0;
     return vialto::seq::ReadFrameData(*decoder, buf, length) ? 1 : 0;
-  } catch (...) {
-    return 0;
-  }
+  });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentFrameDataLength(CSerFileDecode* decoder) {
   // The stored value, even when it is nonsense; the conversions refuse such lengths.
-  return static_cast<int>(vialto::seq::StoredFrameLength(*decoder));
+  return GuardExport(0, [&] { return static_cast<int>(vialto::seq::StoredFrameLength(*decoder)); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetColorStatus(CSerFileDecode* decoder) {
-  if (!decoder->HasFile()) return -1;
-  return vialto::seq::ColourStatus(*decoder);
+  return GuardExport(-1, [&] {
+    if (!decoder->HasFile()) return -1;
+    return vialto::seq::ColourStatus(*decoder);
+  });
 }
 
 VIALTO_API unsigned char* VIALTO_CALL Ser_GetCurrentFrameDataBuf(CSerFileDecode* decoder, int* w,
                                                                  int* h, int* aux, int type) {
-  if (!decoder) return nullptr;
-  return vialto::seq::RetrieveForExport(decoder, Operation::kBuf, type, w, h, aux).data.release();
+  return GuardExport<unsigned char*>(nullptr, [&]() -> unsigned char* {
+    if (!decoder) return nullptr;
+    return vialto::seq::RetrieveForExport(decoder, Operation::kBuf, type, w, h, aux).data.release();
+  });
 }
 
 VIALTO_API unsigned char* VIALTO_CALL Ser_GetCurrentFrameDataBufEx(CSerFileDecode* decoder, int* w,
                                                                    int* h, int* aux, int* length,
                                                                    int type) {
-  *length = 0;
-  if (!decoder) return nullptr;
-  Output out = vialto::seq::RetrieveForExport(decoder, Operation::kBufEx, type, w, h, aux);
-  if (out.data) *length = static_cast<int>(out.length);
-  return out.data.release();
+  return GuardExport<unsigned char*>(nullptr, [&]() -> unsigned char* {
+    *length = 0;
+    if (!decoder) return nullptr;
+    Output out = vialto::seq::RetrieveForExport(decoder, Operation::kBufEx, type, w, h, aux);
+    if (out.data) *length = static_cast<int>(out.length);
+    return out.data.release();
+  });
 }
 
 VIALTO_API unsigned char* VIALTO_CALL Ser_CopyCurrentFrameData(CSerFileDecode* decoder, int* w,
                                                                int* h, int* aux, int type,
                                                                unsigned char* dst) {
-  if (!decoder) return nullptr;
-  return vialto::seq::CopyOut(
-      vialto::seq::RetrieveForExport(decoder, Operation::kBuf, type, w, h, aux), dst);
+  return GuardExport<unsigned char*>(nullptr, [&]() -> unsigned char* {
+    if (!decoder) return nullptr;
+    return vialto::seq::CopyOut(
+        vialto::seq::RetrieveForExport(decoder, Operation::kBuf, type, w, h, aux), dst);
+  });
 }
 
 VIALTO_API unsigned char* VIALTO_CALL Ser_CopyCurrentFrameDataEx(CSerFileDecode* decoder, int* w,
                                                                  int* h, int* aux, int* length,
                                                                  int type, unsigned char* dst) {
-  *length = 0;
-  if (!decoder) return nullptr;
-  Output out = vialto::seq::RetrieveForExport(decoder, Operation::kBufEx, type, w, h, aux);
-  if (out.data) *length = static_cast<int>(out.length);
-  return vialto::seq::CopyOut(std::move(out), dst);
+  return GuardExport<unsigned char*>(nullptr, [&]() -> unsigned char* {
+    *length = 0;
+    if (!decoder) return nullptr;
+    Output out = vialto::seq::RetrieveForExport(decoder, Operation::kBufEx, type, w, h, aux);
+    if (out.data) *length = static_cast<int>(out.length);
+    return vialto::seq::CopyOut(std::move(out), dst);
+  });
 }
 
 VIALTO_API int VIALTO_CALL Ser_DeleteFrameDataBuf(CSerFileDecode*, void* buffer) {
-  if (buffer) vialto::platform::FreeBytes(buffer);
-  return 1;
+  return GuardExport(1, [&] {
+    if (buffer) vialto::platform::FreeBytes(buffer);
+    return 1;
+  });
 }
 
 }  // extern "C"

@@ -2,31 +2,25 @@
 // sub-headers or search the file for a frame's sync marker.
 #include <climits>
 #include <cstring>
+#include <string_view>
 
 #include "platform/Alloc.h"
+#include "platform/AsciiCase.h"
+#include "platform/ByteOrder.h"
+#include "platform/ExportBoundary.h"
 #include "seq/SerFileDecode.h"
 #include "seq/SerRecords.h"
 
+using vialto::platform::GuardExport;
 using vialto::platform::InternetError;
 namespace seq = vialto::seq;
 
 namespace {
 
-constexpr char kSearchMarker[8] = {'Q', 'X', 'A', 'A', 'A', 'A', 'A', 'A'};
 constexpr int64_t kWindowSlack = 512;  // bytes read beyond each window
 constexpr int64_t kScanSlack = 256;    // markers scanned beyond each window
 constexpr int kMinPasses = 10;
 constexpr int kMaxPasses = 1000;
-
-int32_t LoadLe32(const unsigned char* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                              static_cast<uint32_t>(p[2]) << 16 |
-                              static_cast<uint32_t>(p[3]) << 24);
-}
-
-char LowerAscii(unsigned char c) {
-  return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-}
 
 // Window length for the search: the average frame length.
 int64_t SearchWindowLength(int64_t fileLength, int frameCount) {
@@ -60,10 +54,11 @@ WindowScan ScanWindow(const unsigned char* buf, int64_t windowStart, int64_t sca
                       int target) {
   WindowScan scan;
   for (int64_t i = 0; i < scanLength; ++i) {
-    if (buf[i] != 'Q' || std::memcmp(buf + i, kSearchMarker, sizeof kSearchMarker) != 0) continue;
+    if (buf[i] != 'Q' || std::memcmp(buf + i, seq::kFrameMarker, sizeof seq::kFrameMarker) != 0)
+      continue;
     scan.sawMarker = true;
     scan.lastPos = windowStart + i;
-    scan.lastNo = LoadLe32(buf + i + 12);
+    scan.lastNo = vialto::platform::LoadLe32Signed(buf + i + seq::kFrameNoOffset);
     if (scan.lastNo == target) {
       scan.found = true;
       break;
@@ -99,10 +94,10 @@ void CSerFileDecode::RestorePosition(const SavedPosition& saved) {
 }
 
 bool CSerFileDecode::SubHeadHasMarker() const {
-  static constexpr char kStepMarker[7] = {'q', 'x', 'a', 'a', 'a', 'a', 'a'};
-  for (std::size_t i = 0; i < sizeof kStepMarker; ++i)
-    if (LowerAscii(m_SubHeadBuf[i]) != kStepMarker[i]) return false;
-  return true;
+  constexpr std::size_t kChecked = 7;
+  return vialto::platform::EqualsNoCase(
+      std::string_view(reinterpret_cast<const char*>(m_SubHeadBuf), kChecked),
+      std::string_view(seq::kFrameMarker, kChecked));
 }
 
 int CSerFileDecode::StepFrame(int delta) {
@@ -260,49 +255,37 @@ int CSerFileDecode::LocateFrame(int target, int64_t* pos, int* frameNo) {
 extern "C" {
 
 VIALTO_API int VIALTO_CALL Ser_MoveFirst(CSerFileDecode* decoder) {
-  try {
-    return decoder->MoveFirst();
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveFirst(); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_MoveEnd(CSerFileDecode* decoder) {
-  try {
-    return decoder->MoveEnd();
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveEnd(); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_MoveCurrentFrameNo(CSerFileDecode* decoder, int delta) {
-  try {
-    return decoder->MoveRelative(delta);
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveRelative(delta); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_MoveTo(CSerFileDecode* decoder, int frameNo) {
-  try {
-    return decoder->MoveTo(frameNo);
-  } catch (...) {
-    return 0;
-  }
+  return GuardExport(0, [&] { return decoder->MoveTo(frameNo); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentFrameNo(CSerFileDecode* decoder) {
-  return decoder->m_nCurFrameNo;
+  return GuardExport(0, [&] { return decoder->m_nCurFrameNo; });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentFramePos(CSerFileDecode* decoder) {
-  const int64_t pos = decoder->m_nCurFramePos;
-  return pos > INT_MAX ? -1 : static_cast<int>(pos);
+  return GuardExport(-1, [&] {
+    const int64_t pos = decoder->m_nCurFramePos;
+    return pos > INT_MAX ? -1 : static_cast<int>(pos);
+  });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetCurrentSubHeadInfo(CSerFileDecode* decoder, void* out) {
-  std::memcpy(out, decoder->m_SubHeadBuf, sizeof decoder->m_SubHeadBuf);
-  return static_cast<int>(sizeof decoder->m_SubHeadBuf);
+  return GuardExport(0, [&] {
+    std::memcpy(out, decoder->m_SubHeadBuf, sizeof decoder->m_SubHeadBuf);
+    return static_cast<int>(sizeof decoder->m_SubHeadBuf);
+  });
 }
 
 }  // extern "C"

@@ -2,49 +2,50 @@
 // information, and the one read path every later read goes through.
 #include "seq/SerFileDecode.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
+#include "platform/ByteOrder.h"
+#include "platform/ExportBoundary.h"
 #include "platform/LocalFile.h"
+#include "platform/UrlScheme.h"
 #include "seq/SerRecords.h"
 
+using vialto::platform::GuardExport;
 using vialto::platform::InternetError;
 using vialto::platform::InternetSession;
+using vialto::platform::LoadLe32;
 using vialto::platform::LocalSource;
 namespace seq = vialto::seq;
 
 namespace {
 
 constexpr const char* kSessionAgent = "Tovrin";
-constexpr int64_t kMinSourceLength = 55;  // anything shorter cannot hold a trailer and a frame
 constexpr std::size_t kNameCapacity = sizeof(CSerFileDecode::m_szFileName);
-
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  return ::strncasecmp(text, prefix, std::strlen(prefix)) == 0;
-}
 
 // The scheme decides the kind; everything else, "frames.se1" and "home/cam.ser" included, is a
 // local path.
 int32_t SourceKindOf(const char* name) {
-  if (StartsWithNoCase(name, "http://") || StartsWithNoCase(name, "https://")) return seq::kHttp;
-  if (StartsWithNoCase(name, "ftp://")) return seq::kFtp;
+  switch (vialto::platform::SchemeOf(name)) {
+    case vialto::platform::UrlScheme::kHttp:
+    case vialto::platform::UrlScheme::kHttps:
+      return seq::kHttp;
+    case vialto::platform::UrlScheme::kFtp:
+      return seq::kFtp;
+    case vialto::platform::UrlScheme::kNone:
+      break;
+  }
   return seq::kLocal;
 }
 
 int32_t FileTypeOfSignature(const unsigned char* sign) {
-  const char* text = reinterpret_cast<const char*>(sign);
-  if (::strncasecmp(text, "ser", 3) == 0) return seq::kSerFile;
-  if (::strncasecmp(text, "se1", 3) == 0) return seq::kSe1File;
+  const std::string_view text(reinterpret_cast<const char*>(sign), 3);
+  if (vialto::platform::EqualsNoCase(text, "ser")) return seq::kSerFile;
+  if (vialto::platform::EqualsNoCase(text, "se1")) return seq::kSe1File;
   return seq::kNoFile;
-}
-
-uint32_t LoadLe32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 // Copies text into a field of `size` bytes, cut to fit and always terminated.
@@ -73,7 +74,9 @@ void CSerFileDecode::CloseSource() {
   m_bOpen = 0;
 }
 
-int64_t CSerFileDecode::HeadLength() const { return LoadLe32(m_HeadBuf + 64); }
+int64_t CSerFileDecode::HeadLength() const {
+  return LoadLe32(m_HeadBuf + seq::kHeadLengthOffset);
+}
 
 bool CSerFileDecode::ReadSource(int64_t pos, void* buf, std::size_t n, std::size_t* got) {
   if (got) *got = 0;
@@ -146,7 +149,7 @@ int CSerFileDecode::OpenByName(const char* name) {
     if (!m_pFile) return 0;
     m_bOpen = 1;
     m_nFileLength = m_pFile->Length();
-    if (m_nFileLength < kMinSourceLength) {
+    if (m_nFileLength < seq::kMinSourceLength) {
       CloseSource();
       return 0;
     }
@@ -190,40 +193,38 @@ int CSerFileDecode::SetFtpSettings(const char* text1, const char* text2, const c
 extern "C" {
 
 VIALTO_API CSerFileDecode* VIALTO_CALL Ser_CreateSerFileDecode(void) {
-  try {
-    return new CSerFileDecode;
-  } catch (...) {
-    return nullptr;
-  }
+  return GuardExport<CSerFileDecode*>(nullptr, [] { return new CSerFileDecode; });
 }
 
-VIALTO_API void VIALTO_CALL Ser_FinishSerFileDecode(CSerFileDecode* decoder) { delete decoder; }
+VIALTO_API void VIALTO_CALL Ser_FinishSerFileDecode(CSerFileDecode* decoder) {
+  GuardExport([&] { delete decoder; });
+}
 
 VIALTO_API int VIALTO_CALL Ser_SetSerFileName(CSerFileDecode* decoder, const char* name) {
-  try {
-    return decoder->OpenByName(name);
-  } catch (...) {
-    return 0;  // memory ran out: treat as a file that cannot be opened
-  }
+  // Memory running out counts as a file that cannot be opened.
+  return GuardExport(0, [&] { return decoder->OpenByName(name); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_SetSerFileFtp(CSerFileDecode* decoder, const char* text1,
                                              const char* text2, const char* text3, int value) {
-  return decoder->SetFtpSettings(text1, text2, text3, value);
+  return GuardExport(1, [&] { return decoder->SetFtpSettings(text1, text2, text3, value); });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetSerFileType(CSerFileDecode* decoder) {
-  return decoder->m_nFileType;
+  return GuardExport(int{seq::kNoFile}, [&] { return int{decoder->m_nFileType}; });
 }
 
 VIALTO_API int VIALTO_CALL Ser_GetSerFileInfo(CSerFileDecode* decoder, void* dst, int len) {
-  if (len > 0) {
-    const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(len), seq::kHeadBufBytes);
-    std::memcpy(dst, decoder->m_HeadBuf, n);
-  }
-  if (decoder->IsSer()) return static_cast<int>(seq::kSerTrailerBytes);
-  if (decoder->IsSe1()) return static_cast<int>(LoadLe32(decoder->m_HeadBuf + 64));
-  return -1;
+  return GuardExport(-1, [&] {
+    if (len > 0) {
+      const std::size_t n =
+          std::min<std::size_t>(static_cast<std::size_t>(len), seq::kHeadBufBytes);
+      std::memcpy(dst, decoder->m_HeadBuf, n);
+    }
+    if (decoder->IsSer()) return static_cast<int>(seq::kSerTrailerBytes);
+    if (decoder->IsSe1()) return static_cast<int>(decoder->HeadLength());
+    return -1;
+  });
 }
 
 }  // extern "C"

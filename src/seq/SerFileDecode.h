@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/net/InternetSession.h"
+#include "seq/SerFormat.h"
 #include "seq/Source.h"
 #include "vialto/vialto.h"
 
@@ -16,11 +17,6 @@ namespace vialto::seq {
 
 enum FileType : int32_t { kNoFile = -1, kSerFile = 0, kSe1File = 1 };
 enum SourceKind : int32_t { kLocal = 0, kHttp = 1, kFtp = 2 };
-
-inline constexpr int64_t kGreyFrameBytes = 0x36000;    // 768 x 288
-inline constexpr int64_t kColourFrameBytes = 0x6c000;  // 768 x 288 x 2, YUV 4:2:2 planar
-inline constexpr int kSerWidth = 768;
-inline constexpr int kSerHeight = 288;
 
 }  // namespace vialto::seq
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/ExportBoundary.h"
+
 namespace vialto::seq {
 namespace {
 
@@ -75,39 +77,52 @@ void Encode(const Field (&fields)[N], const void* record, void* disk) {
 }  // namespace vialto::seq
 
 using namespace vialto::seq;
+using vialto::platform::GuardExport;
 
 extern "C" {
 
 VIALTO_API void VIALTO_CALL Ser_BufToSerInfo(const void* buf, SerInfo* info) {
-  std::memset(info, 0, sizeof *info);
-  Decode(kInfoFields, buf, info);
+  GuardExport([&] {
+    std::memset(info, 0, sizeof *info);
+    Decode(kInfoFields, buf, info);
+  });
 }
 
 VIALTO_API void VIALTO_CALL Ser_BufToSerHeadInfo(const void* buf, SerHeadInfo* info) {
-  // byExtra and the gap byte are the caller's: only the SerInfo part is cleared.
-  Ser_BufToSerInfo(buf, &info->info);
-  Decode(kHeadFields, buf, info);
+  GuardExport([&] {
+    // byExtra and the gap byte are the caller's: only the SerInfo part is cleared.
+    Ser_BufToSerInfo(buf, &info->info);
+    Decode(kHeadFields, buf, info);
+  });
 }
 
 VIALTO_API void VIALTO_CALL Ser_BufToSubHeadInfo(const void* buf, SubHeadInfo* info) {
-  std::memset(info, 0, sizeof *info);
-  Decode(kSubHeadFields, buf, info);
+  GuardExport([&] {
+    std::memset(info, 0, sizeof *info);
+    Decode(kSubHeadFields, buf, info);
+  });
 }
 
 VIALTO_API void VIALTO_CALL Ser_SerInfoToBuf(const SerInfo* info, void* buf, uint32_t len) {
-  std::memset(buf, 0, len);
-  Encode(kInfoFields, info, buf);
+  GuardExport([&] {
+    std::memset(buf, 0, len);
+    Encode(kInfoFields, info, buf);
+  });
 }
 
 VIALTO_API void VIALTO_CALL Ser_SerHeadInfoToBuf(const SerHeadInfo* info, void* buf, uint32_t len) {
-  std::memset(buf, 0, len);
-  Ser_SerInfoToBuf(&info->info, buf, len);
-  Encode(kHeadFields, info, buf);
+  GuardExport([&] {
+    std::memset(buf, 0, len);
+    Ser_SerInfoToBuf(&info->info, buf, len);
+    Encode(kHeadFields, info, buf);
+  });
 }
 
 VIALTO_API void VIALTO_CALL Ser_SubHeadInfoToBuf(const SubHeadInfo* info, void* buf) {
-  std::memset(buf, 0, kSubHeadBytes);
-  Encode(kSubHeadFields, info, buf);
+  GuardExport([&] {
+    std::memset(buf, 0, kSubHeadBytes);
+    Encode(kSubHeadFields, info, buf);
+  });
 }
 
 }  // extern "C"

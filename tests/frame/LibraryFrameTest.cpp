@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "Embedded.h"
-#include "frame/DialogTemplate.h"
+#include "platform/DialogTemplate.h"
 #include "vialto/vialto.h"
 
 namespace {
@@ -42,7 +42,7 @@ TEST(LibraryFrame, SharedLibraryLoadsAndUnloadsRepeatedly) {
 TEST(TestDialog, TemplateMatchesTheResource) {
   const std::string script(reinterpret_cast<const char*>(vialto::embedded::vialto_test_dialog),
                            vialto::embedded::vialto_test_dialog_size);
-  const auto dialog = vialto::frame::ParseDialogTemplate(script);
+  const auto dialog = vialto::platform::ParseDialogTemplate(script);
   EXPECT_EQ(dialog.resourceId, 11217);
   EXPECT_EQ(dialog.caption, "Dialog");
   EXPECT_EQ(dialog.width, 186);
@@ -61,7 +61,7 @@ TEST(TestDialog, TemplateMatchesTheResource) {
   EXPECT_EQ(dialog.buttons[1].y, 64);
   EXPECT_EQ(dialog.buttons[1].width, 50);
   EXPECT_EQ(dialog.buttons[1].height, 14);
-  const std::string picture = vialto::frame::RenderDialogTemplate(dialog);
+  const std::string picture = vialto::platform::RenderDialogTemplate(dialog);
   EXPECT_NE(picture.find(" Dialog "), std::string::npos);
   EXPECT_NE(picture.find("OK"), std::string::npos);
   EXPECT_NE(picture.find("Cancel"), std::string::npos);

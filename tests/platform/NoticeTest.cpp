@@ -18,12 +18,12 @@ TEST(Notice, SinkIsPerThreadAndRestoredByScope) {
     });
     {
       ScopedNoticeSink nested([&](std::string_view, std::string_view t) { inner.emplace_back(t); });
-      ShowNotice("A", "one");
+      ShowNotice(NoticeKind::kWarning, "A", "one");
     }
-    ShowNotice("B", "\ntwo ");
+    ShowNotice(NoticeKind::kWarning, "B", "\ntwo ");
     std::thread([&] {
       ScopedNoticeSink mine([&](std::string_view, std::string_view t) { other.emplace_back(t); });
-      ShowNotice("C", "three");
+      ShowNotice(NoticeKind::kWarning, "C", "three");
     }).join();
   }
   EXPECT_EQ(inner, std::vector<std::string>{"one"});
@@ -33,13 +33,13 @@ TEST(Notice, SinkIsPerThreadAndRestoredByScope) {
 
 TEST(Notice, ThrowingSinkIsContained) {
   ScopedNoticeSink scope([](std::string_view, std::string_view) { throw 42; });
-  ShowNotice("caption", "text");  // must return normally
+  ShowNotice(NoticeKind::kFatalError, "caption", "text");  // must return normally
 }
 
 TEST(Notice, DefaultSinkWritesOneLineToStderr) {
   testing::internal::CaptureStderr();
-  ShowNotice("vialto", "\nDecompress is out of memory ");
-  ShowNotice("JPEG Error", "Premature end of JPEG file");
+  ShowNotice(NoticeKind::kOutOfMemory, "vialto", "\nDecompress is out of memory ");
+  ShowNotice(NoticeKind::kWarning, "JPEG Error", "Premature end of JPEG file");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "vialto: Decompress is out of memory\nJPEG Error: Premature end of JPEG file\n");
 }

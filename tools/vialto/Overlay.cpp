@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/text/Windows1252.h"
 #include "vialto/vialto.h"
 
 namespace vialto::cli {
@@ -22,16 +23,13 @@ LOGFONTA MakeFont(const TextStyle& style) {
   return font;
 }
 
-// Code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is unassigned).
-constexpr uint16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
+// The library's own table, read backwards; the undefined bytes have no code point to come from.
 char CodePointToWindows1252(uint32_t cp) {
+  using platform::text::kWindows1252HighCodes;
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   for (int i = 0; i < 32; ++i) {
-    if (kHighControls[i] != 0 && kHighControls[i] == cp) return static_cast<char>(0x80 + i);
+    if (kWindows1252HighCodes[i] != 0 && kWindows1252HighCodes[i] == cp)
+      return static_cast<char>(0x80 + i);
   }
   return '?';
 }

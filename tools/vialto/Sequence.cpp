@@ -11,14 +11,15 @@
 #include <memory>
 
 #include "Args.h"
+#include "platform/UrlScheme.h"
+#include "seq/SerFormat.h"
 
 namespace vialto::cli {
 namespace {
 
-constexpr int kSerWidth = 768;
-constexpr int kSerHeight = 288;
+using seq::kSerHeight;
+using seq::kSerWidth;
 constexpr size_t kMaxLibraryName = 249;  // the decoder keeps names in 250 characters
-constexpr int64_t kMinSequenceLength = 55;
 
 // Releases a frame-call buffer through the library.
 struct FrameBufferDeleter {
@@ -27,12 +28,10 @@ struct FrameBufferDeleter {
 };
 using FrameBuffer = std::unique_ptr<unsigned char, FrameBufferDeleter>;
 
+// A scheme alone names nothing to fetch: the tool takes it for a (missing) local file.
 size_t SchemeLength(const std::string& source) {
-  for (const char* scheme : {"http://", "https://", "ftp://"}) {
-    const size_t n = std::strlen(scheme);
-    if (source.size() > n && strncasecmp(source.c_str(), scheme, n) == 0) return n;
-  }
-  return 0;
+  const size_t n = platform::SchemePrefixLength(platform::SchemeOf(source));
+  return source.size() > n ? n : 0;
 }
 
 // The library tells URLs from paths by their scheme (any case), so names go to it as given.
@@ -53,7 +52,7 @@ int64_t CheckLocalFile(const std::string& path) {
   }
   if (S_ISDIR(st.st_mode)) throw CommandError(path + ": is a directory, not a sequence file");
   if (::access(path.c_str(), R_OK) != 0) throw CommandError(path + ": permission denied");
-  if (st.st_size < kMinSequenceLength) {
+  if (st.st_size < seq::kMinSourceLength) {
     throw CommandError(path + ": not a sequence file (" + std::to_string(st.st_size) +
                        " bytes; a \"ser\" or \"se1\" file has at least 55)");
   }
@@ -83,9 +82,9 @@ Sequence::Sequence(const std::string& source) : source_(source) {
                            : source + ": the library could not open it as a sequence file");
   }
   type_ = Ser_GetSerFileType(decoder_);
-  uint8_t raw[128] = {};
+  uint8_t raw[seq::kHeadBufBytes] = {};
   infoLength_ = Ser_GetSerFileInfo(decoder_, raw, sizeof raw);
-  const size_t shown = IsSe1() ? sizeof raw : 54;
+  const size_t shown = IsSe1() ? sizeof raw : seq::kSerTrailerBytes;
   infoBytes_.assign(raw, raw + shown);
   if (IsSe1()) {
     Ser_BufToSerHeadInfo(raw, &head_);
@@ -151,7 +150,7 @@ void Sequence::GoTo(int frameNo) {
 int Sequence::CurrentNumber() const { return Ser_GetCurrentFrameNo(decoder_); }
 
 SubHeadInfo Sequence::CurrentSubHead() {
-  uint8_t raw[64] = {};
+  uint8_t raw[seq::kSubHeadBytes] = {};
   Ser_GetCurrentSubHeadInfo(decoder_, raw);
   SubHeadInfo sub{};
   Ser_BufToSubHeadInfo(raw, &sub);

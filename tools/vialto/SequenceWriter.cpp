@@ -5,14 +5,15 @@
 #include <limits>
 
 #include "Args.h"
+#include "seq/SerFormat.h"
 #include "vialto/vialto.h"
 
 namespace vialto::cli {
 namespace {
 
-constexpr uint32_t kSe1HeadLength = 128;
-constexpr size_t kSubHeadLength = 64;
-constexpr size_t kSerTrailerLength = 54;
+constexpr uint32_t kSe1HeadLength = seq::kHeadBufBytes;  // frames start right behind the head
+constexpr size_t kSubHeadLength = seq::kSubHeadBytes;
+constexpr size_t kSerTrailerLength = seq::kSerTrailerBytes;
 constexpr int kMaxFrames = 65535;  // wFrameCount is 16 bits
 
 FILE* CreateFile(const std::string& path) {
@@ -74,7 +75,7 @@ void Se1Writer::AddFrame(const std::vector<uint8_t>& jpeg, int width, int height
     throw CommandError("frame " + std::to_string(frames_) + ": JPEG stream too large");
   }
   SubHeadInfo sub{};
-  std::memcpy(sub.chMark, "QXAAAAAA", 8);
+  std::memcpy(sub.chMark, seq::kFrameMarker, sizeof sub.chMark);
   std::memcpy(sub.chCodec, "JPE", 3);
   sub.nFrameNo = frames_;
   sub.nFrameLen = static_cast<int32_t>(jpeg.size() + kSubHeadLength);

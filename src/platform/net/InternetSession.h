@@ -1,4 +1,5 @@
-// The internet session a decoder owns: opens http(s) and ftp URLs as byte sources.
+// The internet session a decoder owns: opens http(s) and ftp URLs as byte sources. Each backend
+// (platform/<backend>/net/) defines the connection the session and its sources share.
 #pragma once
 #include <chrono>
 #include <cstdint>
@@ -10,9 +11,7 @@
 
 namespace vialto::platform {
 
-namespace net {
-class CurlConnection;
-}
+class InternetConnection;
 
 // A transport failure (connection refused, timeout, broken transfer). Raised inside the library
 // only; the sequence exports catch it and turn it into their failure results.
@@ -41,7 +40,7 @@ class InternetSession {
   int64_t RequestCount() const;
 
  private:
-  std::shared_ptr<net::CurlConnection> connection_;
+  std::shared_ptr<InternetConnection> connection_;
 };
 
 }  // namespace vialto::platform

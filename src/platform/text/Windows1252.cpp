@@ -1,23 +1,10 @@
 #include "platform/text/Windows1252.h"
 
-#include <array>
-
 namespace vialto::platform::text {
-
-namespace {
-
-// 0x80..0x9F; zero marks the bytes the code page leaves undefined.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-}  // namespace
 
 char32_t Windows1252ToUnicode(unsigned char byte) {
   if (byte >= 0x80 && byte <= 0x9F) {
-    const char16_t mapped = kHighControls[byte - 0x80];
+    const char16_t mapped = kWindows1252HighCodes[byte - 0x80];
     return mapped != 0 ? mapped : byte;
   }
   return byte;  // the rest is Latin-1

@@ -1,4 +1,4 @@
-#include "platform/text/FontInstance.h"
+#include "platform/posix/text/FontInstance.h"
 
 #include FT_OUTLINE_H
 #include FT_SIZES_H
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <numbers>
 
-#include "platform/text/FontMatcher.h"
+#include "platform/posix/text/FontMatcher.h"
 
 namespace vialto::platform::text {
 

@@ -1,4 +1,4 @@
-#include "platform/net/FtpSource.h"
+#include "platform/posix/net/FtpSource.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/net/CurlConnection.h"
+#include "platform/posix/net/CurlConnection.h"
 #include "platform/net/InternetSession.h"
 
 namespace vialto::platform::net {

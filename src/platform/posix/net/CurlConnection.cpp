@@ -1,4 +1,4 @@
-#include "platform/net/CurlConnection.h"
+#include "platform/posix/net/CurlConnection.h"
 
 #include <new>
 #include <string>

@@ -1,10 +1,10 @@
-// The test dialog's template (res/TestDialog.txt, a resource-script DIALOG block), parsed.
+// A dialog template in resource-script form (a DIALOG block, as res/TestDialog.txt holds), parsed.
 #pragma once
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace vialto::frame {
+namespace vialto::platform {
 
 struct DialogButton {
   std::string text;
@@ -28,4 +28,4 @@ DialogTemplate ParseDialogTemplate(std::string_view script);
 // edge and each button at its place, one character per 4 x 8 dialog units.
 std::string RenderDialogTemplate(const DialogTemplate& dialog);
 
-}  // namespace vialto::frame
+}  // namespace vialto::platform

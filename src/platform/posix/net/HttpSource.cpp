@@ -1,4 +1,4 @@
-#include "platform/net/HttpSource.h"
+#include "platform/posix/net/HttpSource.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/net/CurlConnection.h"
+#include "platform/posix/net/CurlConnection.h"
 #include "platform/net/InternetSession.h"
 
 namespace vialto::platform::net {

@@ -1,6 +1,6 @@
-#include "platform/text/FontCache.h"
+#include "platform/posix/text/FontCache.h"
 
-#include "platform/text/FontMatcher.h"
+#include "platform/posix/text/FontMatcher.h"
 
 namespace vialto::platform::text {
 

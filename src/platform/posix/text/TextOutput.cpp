@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "platform/text/ConvexFill.h"
-#include "platform/text/FontCache.h"
-#include "platform/text/FontInstance.h"
+#include "platform/posix/text/FontCache.h"
+#include "platform/posix/text/FontInstance.h"
 
 namespace vialto::platform::text {
 

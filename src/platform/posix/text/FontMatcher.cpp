@@ -1,4 +1,4 @@
-#include "platform/text/FontMatcher.h"
+#include "platform/posix/text/FontMatcher.h"
 
 #include <fontconfig/fontconfig.h>
 

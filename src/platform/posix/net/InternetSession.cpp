@@ -1,25 +1,22 @@
 #include "platform/net/InternetSession.h"
 
-#include <strings.h>
-
 #include <new>
 
-#include "platform/net/CurlConnection.h"
-#include "platform/net/FtpSource.h"
-#include "platform/net/HttpSource.h"
+#include "platform/UrlScheme.h"
+#include "platform/posix/net/CurlConnection.h"
+#include "platform/posix/net/FtpSource.h"
+#include "platform/posix/net/HttpSource.h"
 
 namespace vialto::platform {
 
-namespace {
-
-bool HasScheme(const std::string& url, const char* scheme) {
-  return ::strncasecmp(url.c_str(), scheme, std::char_traits<char>::length(scheme)) == 0;
-}
-
-}  // namespace
+// The session's share of the one libcurl handle its sources reuse.
+class InternetConnection final : public net::CurlConnection {
+ public:
+  using CurlConnection::CurlConnection;
+};
 
 InternetSession::InternetSession(const char* agent)
-    : connection_(std::make_shared<net::CurlConnection>(net::SessionOptions{agent ? agent : ""})) {}
+    : connection_(std::make_shared<InternetConnection>(net::SessionOptions{agent ? agent : ""})) {}
 
 // Sources share the connection, so one that outlives the session still has its handle.
 InternetSession::~InternetSession() = default;
@@ -28,9 +25,15 @@ std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
   // Callers catch InternetError; memory running out mid-transfer fails the open the same way.
   try {
     // Only the schemes the decoder hands over; anything else names nothing this session reaches.
-    if (HasScheme(url, "http://") || HasScheme(url, "https://"))
-      return net::OpenHttp(connection_, url);
-    if (HasScheme(url, "ftp://")) return net::OpenFtp(connection_, url);
+    switch (SchemeOf(url)) {
+      case UrlScheme::kHttp:
+      case UrlScheme::kHttps:
+        return net::OpenHttp(connection_, url);
+      case UrlScheme::kFtp:
+        return net::OpenFtp(connection_, url);
+      case UrlScheme::kNone:
+        break;
+    }
     return nullptr;
   } catch (const std::bad_alloc&) {
     throw InternetError("out of memory for the transfer");

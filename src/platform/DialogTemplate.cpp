@@ -1,10 +1,10 @@
-#include "frame/DialogTemplate.h"
+#include "platform/DialogTemplate.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
-namespace vialto::frame {
+namespace vialto::platform {
 namespace {
 
 std::string QuotedText(std::string_view line) {
@@ -95,4 +95,4 @@ std::string RenderDialogTemplate(const DialogTemplate& dialog) {
   return out;
 }
 
-}  // namespace vialto::frame
+}  // namespace vialto::platform

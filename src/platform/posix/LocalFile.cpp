@@ -59,3 +59,55 @@ bool LocalSource::ReadAt(int64_t pos, void* buf, std::size_t n, std::size_t* got
 }
 
 }  // namespace vialto::platform
+
+namespace vialto::platform {
+namespace {
+
+class DescriptorWriter final : public FileWriter {
+ public:
+  explicit DescriptorWriter(int fd) : fd_(fd) {}
+  ~DescriptorWriter() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  DescriptorWriter(const DescriptorWriter&) = delete;
+  DescriptorWriter& operator=(const DescriptorWriter&) = delete;
+
+  bool Write(const void* data, std::size_t n) override {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (n > 0) {
+      const ssize_t written = ::write(fd_, bytes, n);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) return false;
+      bytes += written;
+      n -= static_cast<std::size_t>(written);
+    }
+    return true;
+  }
+
+  bool Close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileWriter> CreateFileForWriting(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return nullptr;
+  std::unique_ptr<FileWriter> writer(new (std::nothrow) DescriptorWriter(fd));
+  if (!writer) ::close(fd);
+  return writer;
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+}  // namespace vialto::platform

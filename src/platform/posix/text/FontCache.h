@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/text/FontInstance.h"
+#include "platform/posix/text/FontInstance.h"
 #include "platform/text/FontRequest.h"
 #include "platform/text/SmallLru.h"
 #include "platform/text/TextOutput.h"
