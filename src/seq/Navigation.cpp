@@ -102,6 +102,8 @@ bool CSerFileDecode::SubHeadHasMarker() const {
 
 int CSerFileDecode::StepFrame(int delta) {
   if (delta != 1 && delta != -1) return 0;
+  // Nothing lies in front of the first frame; a host walking back stops there.
+  if (delta == -1 && m_nCurFrameNo <= 0) return 0;
   const SavedPosition saved = SavePosition();
   const int64_t next = delta == 1 ? m_nCurFramePos + m_SubHeadInfo.nFrameLen
                                   : m_nCurFramePos - m_SubHeadInfo.nPrevFrameLen;

@@ -163,19 +163,31 @@ TEST_F(Se1Moves, StepsWalkTheChainBothWays) {
     ASSERT_EQ(Rel(-1), 1);
     ExpectOn(sample, n);
   }
-  // Back from frame 0, whose previous length is 0: the same sub-header again.
-  EXPECT_EQ(Rel(-1), 1);
+  // Back from frame 0 fails and changes nothing, so `while (step back)` ends there.
+  const DecoderState atStart(d_.obj());
+  EXPECT_EQ(Rel(-1), 0);
+  EXPECT_TRUE(DecoderState(d_.obj()) == atStart);
+  int steps = 0;
+  ASSERT_EQ(Ser_MoveEnd(d_.handle()), 1);
+  while (Rel(-1) && steps < 100) ++steps;
+  EXPECT_EQ(steps, 7);
   ExpectOn(sample, 0);
 }
 
 TEST_F(Se1Moves, StepBackFromFrameZeroWithAPreviousLength) {
   Se1Sample sample;
-  sample.AddFrames(3).HeadLength(128);
+  sample.AddFrames(3).HeadLength(256);
   sample.Frame(0).prevFrameLen = 64;  // points into the head: no marker there
   Open(sample);
   const DecoderState before(d_.obj());
   EXPECT_EQ(Rel(-1), 0);
   EXPECT_TRUE(DecoderState(d_.obj()) == before);
+  sample.Frame(0).prevFrameLen = 128;  // points at a well-formed copy of frame 0's sub-header
+  sample.Patch(128, sample.SubHead(0));
+  Open(sample);
+  const DecoderState before1(d_.obj());
+  EXPECT_EQ(Rel(-1), 0);
+  EXPECT_TRUE(DecoderState(d_.obj()) == before1);
   sample.Frame(0).prevFrameLen = 1000;  // in front of the file
   Open(sample);
   const DecoderState before2(d_.obj());
