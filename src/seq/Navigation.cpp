@@ -8,6 +8,8 @@
 #include "platform/AsciiCase.h"
 #include "platform/ByteOrder.h"
 #include "platform/ExportBoundary.h"
+#include "seq/FrameBracket.h"
+#include "seq/SearchWindow.h"
 #include "seq/SerFileDecode.h"
 #include "seq/SerRecords.h"
 
@@ -17,54 +19,14 @@ namespace seq = vialto::seq;
 
 namespace {
 
-constexpr int64_t kWindowSlack = 512;  // bytes read beyond each window
-constexpr int64_t kScanSlack = 256;    // markers scanned beyond each window
-constexpr int kMinPasses = 10;
-constexpr int kMaxPasses = 1000;
+// The window search walks one window per pass, so it reaches only frames that lie near target x W;
+// on evenly sized files that is where they are. Beyond that the bracketing search
+// (ExactFrameSearch.cpp) is far cheaper than walking on window by window.
+constexpr int kFirstTryWindows = 4;
 
 // Window length for the search: the average frame length.
 int64_t SearchWindowLength(int64_t fileLength, int frameCount) {
   return frameCount != 0 ? fileLength / frameCount : fileLength / 5;
-}
-
-int SearchPassLimit(int frameCount) {
-  const int limit = frameCount / 5;
-  return limit < kMinPasses ? kMinPasses : limit > kMaxPasses ? kMaxPasses : limit;
-}
-
-struct WindowBuffer {
-  explicit WindowBuffer(std::size_t n)
-      : bytes(static_cast<unsigned char*>(vialto::platform::AllocBytes(n))), size(n) {}
-  ~WindowBuffer() { vialto::platform::FreeBytes(bytes); }
-  WindowBuffer(const WindowBuffer&) = delete;
-  WindowBuffer& operator=(const WindowBuffer&) = delete;
-  unsigned char* bytes;
-  std::size_t size;
-};
-
-// What one window's scan saw.
-struct WindowScan {
-  bool sawMarker = false;
-  bool found = false;
-  int64_t lastPos = 0;
-  int32_t lastNo = 0;
-};
-
-WindowScan ScanWindow(const unsigned char* buf, int64_t windowStart, int64_t scanLength,
-                      int target) {
-  WindowScan scan;
-  for (int64_t i = 0; i < scanLength; ++i) {
-    if (buf[i] != 'Q' || std::memcmp(buf + i, seq::kFrameMarker, sizeof seq::kFrameMarker) != 0)
-      continue;
-    scan.sawMarker = true;
-    scan.lastPos = windowStart + i;
-    scan.lastNo = vialto::platform::LoadLe32Signed(buf + i + seq::kFrameNoOffset);
-    if (scan.lastNo == target) {
-      scan.found = true;
-      break;
-    }
-  }
-  return scan;
 }
 
 }  // namespace
@@ -102,6 +64,8 @@ bool CSerFileDecode::SubHeadHasMarker() const {
 
 int CSerFileDecode::StepFrame(int delta) {
   if (delta != 1 && delta != -1) return 0;
+  // Nothing lies in front of the first frame; a host walking back stops there.
+  if (delta == -1 && m_nCurFrameNo <= 0) return 0;
   const SavedPosition saved = SavePosition();
   const int64_t next = delta == 1 ? m_nCurFramePos + m_SubHeadInfo.nFrameLen
                                   : m_nCurFramePos - m_SubHeadInfo.nPrevFrameLen;
@@ -209,47 +173,55 @@ int CSerFileDecode::MoveTo(int frameNo) {
   return 1;
 }
 
+bool CSerFileDecode::ReadWindow(int64_t start, unsigned char* buf, std::size_t n) {
+  try {
+    return ReadSource(start, buf, n);
+  } catch (const InternetError&) {
+    return false;
+  }
+}
+
 int CSerFileDecode::LocateFrame(int target, int64_t* pos, int* frameNo) {
   const int count = m_SerInfo.wFrameCount;
   const int64_t window = SearchWindowLength(m_nFileLength, count);
   if (window < 0) return 0;
-  WindowBuffer buffer(static_cast<std::size_t>(window + kWindowSlack));
-  if (!buffer.bytes) return 0;
-  const int passLimit = SearchPassLimit(count);
-  const bool remote = IsRemote();
+  // A head length beyond the file is damage; the frames may still be found behind the head.
+  const int64_t first = HeadLength() < m_nFileLength ? HeadLength() : 0;
+  seq::FrameBracket bracket(target, first, m_nFileLength, count);
+  if (!SearchWindows(target, window, bracket)) return 0;
+  if (!bracket.Found() && !NarrowToFrame(bracket, window)) return 0;
+  *pos = bracket.FoundPos();
+  *frameNo = target;
+  return 1;
+}
 
+bool CSerFileDecode::SearchWindows(int target, int64_t window, seq::FrameBracket& bracket) {
+  seq::WindowBuffer buffer(static_cast<std::size_t>(window + seq::kWindowSlack));
+  if (!buffer.bytes) return false;
+  // A remote source pays for every window: the first one that holds markers hands over to the
+  // bracketing search when it misses.
+  const bool remote = IsRemote();
   int64_t k = target;
   int direction = -1;
-  int passes = 0;
-  bool found = false;
-  int64_t lastPos = 0;
-  int32_t lastNo = -1;
-  while (!found && passes <= passLimit) {
+  for (int pass = 0; pass < kFirstTryWindows && !bracket.Settled(); ++pass) {
     if (k < 0) k = 0;
     // Windows past the end read as zeros; saturate instead of overflowing the product.
     const int64_t start = window != 0 && k > m_nFileLength / window ? m_nFileLength : k * window;
-    try {
-      if (!ReadSource(start, buffer.bytes, buffer.size)) return 0;
-    } catch (const InternetError&) {
-      return 0;
-    }
-    const WindowScan scan = ScanWindow(buffer.bytes, start, window + kScanSlack, target);
-    if (scan.sawMarker) {
-      lastPos = scan.lastPos;
-      lastNo = scan.lastNo;
-      found = scan.found;
-      if (lastNo < target) direction = +1;
-      if (lastNo > target) direction = -1;
-    }
+    if (!ReadWindow(start, buffer.bytes, buffer.size)) return false;
+    bool sawMarker = false;
+    int32_t lastNo = 0;
+    seq::ForEachMarker(buffer.bytes, start, window + seq::kScanSlack, [&](const seq::MarkerHit& hit) {
+      sawMarker = true;
+      lastNo = hit.frameNo;
+      return bracket.Note(hit) != seq::FrameBracket::Verdict::kTarget;
+    });
+    if (bracket.Found()) return true;
+    bracket.NoteScanned(start, start + window + seq::kScanSlack);
+    if (sawMarker) direction = lastNo < target ? +1 : -1;
     k += direction;
-    ++passes;
-    // A remote source pays for every window: settle on what the first marker-bearing one holds.
-    if (remote && scan.sawMarker) found = true;
+    if (remote && sawMarker) break;
   }
-  if (!found) return 0;
-  *pos = lastPos;
-  *frameNo = lastNo;
-  return 1;
+  return true;
 }
 
 extern "C" {

@@ -15,6 +15,7 @@
 
 namespace vialto::seq {
 
+class FrameBracket;
 enum FileType : int32_t { kNoFile = -1, kSerFile = 0, kSe1File = 1 };
 enum SourceKind : int32_t { kLocal = 0, kHttp = 1, kFtp = 2 };
 
@@ -58,7 +59,18 @@ class CSerFileDecode {
   int MoveRelative(int delta);
   int MoveTo(int frameNo);
   int StepFrame(int delta);
+  // The frame whose sync marker carries `target`: 1 with its position (frameNo = target), 0 when
+  // no frame carries it or a read failed. The window search first, then NarrowToFrame.
   int LocateFrame(int target, int64_t* pos, int* frameNo);
+  // The window search: windows of the average frame length from window `target` on, steered one
+  // window at a time, for a few windows; what they show goes into the bracket. False when a read
+  // failed.
+  bool SearchWindows(int target, int64_t window, vialto::seq::FrameBracket& bracket);
+  // Finishes a search the window search left open (ExactFrameSearch.cpp): 1 found, 0 no frame
+  // carries the number or a read failed.
+  int NarrowToFrame(vialto::seq::FrameBracket& bracket, int64_t window);
+  // One search window at start; false when the read failed (internet failures included).
+  bool ReadWindow(int64_t start, unsigned char* buf, std::size_t n);
   // "ser": frame size S for the mode pair, 0 when no position is computed for it.
   int64_t SerFrameStride() const;
 

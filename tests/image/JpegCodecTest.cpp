@@ -751,7 +751,7 @@ TEST(JpegDecompress, HostileHeadersStayWithinTheMemoryBound) {
     EXPECT_LT(report.rssKb, kBoundKb);
     EXPECT_LT(report.vmKb, kBoundKb);
     const std::string notice = hostile.beyondThePixelLimit
-                                   ? std::string(kJpegOutOfMemoryCaption) + ": Decompress is out"
+                                   ? std::string(kJpegOutOfMemoryCaption) + ": " + kJpegOutOfMemoryText + "\n"
                                    : std::string(kJpegFatalCaption) + ": " + kJpegFatalText;
     EXPECT_NE(report.notices.find(notice), std::string::npos) << report.notices;
     std::printf("  %s: peak RSS +%ld kB, peak VM +%ld kB, %ld ms\n", hostile.name, report.rssKb,

@@ -36,12 +36,13 @@ TEST(Notice, ThrowingSinkIsContained) {
   ShowNotice(NoticeKind::kFatalError, "caption", "text");  // must return normally
 }
 
-TEST(Notice, DefaultSinkWritesOneLineToStderr) {
+TEST(Notice, DefaultSinkWritesTheExactTextToStderr) {
   testing::internal::CaptureStderr();
   ShowNotice(NoticeKind::kOutOfMemory, "vialto", "\nDecompress is out of memory ");
   ShowNotice(NoticeKind::kWarning, "JPEG Error", "Premature end of JPEG file");
+  // The line feed in front and the blank behind are part of the text and are kept.
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "vialto: Decompress is out of memory\nJPEG Error: Premature end of JPEG file\n");
+            "vialto: \nDecompress is out of memory \nJPEG Error: Premature end of JPEG file\n");
 }
 
 }  // namespace

@@ -85,8 +85,8 @@ int ModelStep(Model& m, int delta) {
   if (m.se1) {
     if (delta != 1 && delta != -1) return 0;
     if (delta == 1 && m.current == m.Last()) return 0;
-    // A step back from the first frame re-reads it (its previous length is 0).
-    m.current = std::max(0, m.current + delta);
+    if (delta == -1 && m.current == 0) return 0;
+    m.current += delta;
     m.frameNo = m.current;
     return 1;
   }

@@ -243,6 +243,15 @@ Bytes Se1Sample::EncodeJpeg(const Bytes& pixels, int width, int height, bool gre
   return out;
 }
 
+Se1Frame PayloadFrame(int frameNo, std::size_t bytes) {
+  Se1Frame f;
+  Bytes data(bytes);
+  for (std::size_t j = 0; j < bytes; ++j)
+    data[j] = static_cast<uint8_t>(frameNo * 131 + j * 7 + (j >> 8));
+  f.data = std::move(data);
+  return f;
+}
+
 const Bytes& Se1Sample::PictureData(int index) const {
   std::optional<Bytes>& cached = encoded_.at(index);
   if (!cached) {
@@ -262,8 +271,7 @@ Bytes Se1Sample::FrameData(int index) const {
 
 std::vector<int32_t> Se1Sample::Lengths() const {
   std::vector<int32_t> out;
-  for (int i = 0; i < FrameCount(); ++i)
-    out.push_back(static_cast<int32_t>(kSubHeadSize + PictureData(i).size() + frames_[i].padding));
+  for (int i = 0; i < FrameCount(); ++i) out.push_back(FrameLength(i));
   return out;
 }
 
@@ -277,16 +285,19 @@ std::vector<int64_t> Se1Sample::Positions() const {
   return out;
 }
 
+int32_t Se1Sample::FrameLength(int index) const {
+  return static_cast<int32_t>(kSubHeadSize + PictureData(index).size() + frames_[index].padding);
+}
+
 Bytes Se1Sample::SubHead(int index) const {
   const Se1Frame& f = frames_.at(index);
-  const std::vector<int32_t> lengths = Lengths();
   SubHeadInfo info{};
   const std::string marker = f.marker.value_or("QXAAAAAA");
   std::memcpy(info.chMark, marker.data(), std::min<std::size_t>(8, marker.size()));
   std::memcpy(info.chCodec, f.codec.data(), std::min<std::size_t>(4, f.codec.size()));
   info.nFrameNo = f.frameNo.value_or(index);
-  info.nFrameLen = f.frameLen.value_or(lengths[index]);
-  info.nPrevFrameLen = f.prevFrameLen.value_or(index == 0 ? 0 : lengths[index - 1]);
+  info.nFrameLen = f.frameLen.value_or(FrameLength(index));
+  info.nPrevFrameLen = f.prevFrameLen.value_or(index == 0 ? 0 : FrameLength(index - 1));
   info.wWidth = f.storedWidth.value_or(static_cast<uint16_t>(f.width));
   info.wHeight = f.storedHeight.value_or(static_cast<uint16_t>(f.height));
   info.byColorStatus = f.colorStatus;

@@ -83,6 +83,10 @@ struct Se1Frame {
   std::optional<uint16_t> storedWidth, storedHeight;  // default: width, height
 };
 
+// A frame whose data is `bytes` patterned bytes (different for every frame number, never a
+// sync marker) instead of a picture: for files whose pictures are never decoded.
+Se1Frame PayloadFrame(int frameNo, std::size_t bytes);
+
 // An "se1" file: a head of HeadLength bytes (the file information, dwHeadLen at 64), then the
 // frames back to back, each a 64-byte sub-header and its data.
 class Se1Sample {
@@ -136,6 +140,7 @@ class Se1Sample {
 
  private:
   const Bytes& PictureData(int index) const;
+  int32_t FrameLength(int index) const;  // the true nFrameLen
 
   uint32_t headLength_ = 128;
   std::optional<int> frameCountField_;
