@@ -27,8 +27,8 @@ for _name in ("no_proxy", "NO_PROXY"):
 def picture(seed: int, width: int = 64, height: int = 48) -> np.ndarray:
     """A smooth RGB picture that differs from frame to frame and survives JPEG well."""
     y, x = np.mgrid[0:height, 0:width]
-    rgb = np.stack([(x * 255 // max(width - 1, 1) + seed * 10) % 256,
-                    (y * 255 // max(height - 1, 1) + seed * 3) % 256,
+    rgb = np.stack([(x * 180 // max(width - 1, 1) + seed * 5) % 256,
+                    (y * 180 // max(height - 1, 1) + seed * 3) % 256,
                     np.full_like(x, (seed * 37) % 256)], axis=-1)
     return rgb.astype(np.uint8)
 
