@@ -23,18 +23,42 @@ _MARK = "QXAAAAAA"
 Picture = Union[np.ndarray, bytes, bytearray]
 
 
+def _jpeg_frame_size(stream: bytes):
+    """(width, height, components) from a JPEG stream's start-of-frame marker, or None."""
+    i = 2
+    if stream[:2] != b"\xff\xd8":
+        return None
+    while i + 9 < len(stream):
+        if stream[i] != 0xFF:
+            return None
+        marker = stream[i + 1]
+        if marker == 0xFF:
+            i += 1
+            continue
+        length = int.from_bytes(stream[i + 2:i + 4], "big")
+        if 0xC0 <= marker <= 0xCF and marker not in (0xC4, 0xC8, 0xCC):
+            h = int.from_bytes(stream[i + 5:i + 7], "big")
+            w = int.from_bytes(stream[i + 7:i + 9], "big")
+            return (w, h, stream[i + 9]) if w and h else None
+        i += 2 + length
+    return None
+
+
 def _jpeg_of(picture: Picture, quality: int):
     """(stream, width, height, colour) of one picture: JPEG bytes kept as they are, arrays encoded."""
     if isinstance(picture, (bytes, bytearray, memoryview)):
         stream = bytes(picture)
-        decoded = image.jpeg_decode(stream)
-    else:
-        decoded = picture
-        stream = image.jpeg_encode(picture, quality)
-    h, w = decoded.shape[:2]
+        size = _jpeg_frame_size(stream)
+        if size is None:
+            decoded = image.jpeg_decode(stream)  # raises for a stream that is no JPEG
+            size = (decoded.shape[1], decoded.shape[0], 3 if decoded.ndim == 3 else 1)
+        w, h, components = size
+        return stream, w, h, 1 if components == 3 else 0
+    stream = image.jpeg_encode(picture, quality)
+    h, w = picture.shape[:2]
     if w > 0xFFFF or h > 0xFFFF:
         raise ValueError(f"a frame of {w} x {h} pixels does not fit the sub-header")
-    return stream, w, h, 1 if decoded.ndim == 3 else 0
+    return stream, w, h, 1 if picture.ndim == 3 else 0
 
 
 def write_se1(path, pictures: Iterable[Picture], codec: str = "JPG", quality: int = 85) -> int:
