@@ -32,16 +32,28 @@ import vialto  # noqa: E402
 WIDTH, HEIGHT, FRAMES, DISTINCT = 768, 288, 300, 16
 
 
+def lcg_sequence(seed: int, n: int) -> np.ndarray:
+    """n values of the C benchmark's generator (state * 1664525 + 1013904223 mod 2^32), after
+    seed; computed a block at a time with the generator's jump-ahead."""
+    mul, add, block = 1664525, 1013904223, 1024
+    first = np.empty(block, np.uint64)
+    s = seed
+    for i in range(block):
+        s = (s * mul + add) & 0xFFFFFFFF
+        first[i] = s
+    jump_mul, jump_add = 1, 0  # state -> state after `block` steps
+    for _ in range(block):
+        jump_mul, jump_add = (jump_mul * mul) & 0xFFFFFFFF, (jump_add * mul + add) & 0xFFFFFFFF
+    blocks = [first]
+    while len(blocks) * block < n:  # products wrap mod 2^64, which keeps them right mod 2^32
+        blocks.append((blocks[-1] * np.uint64(jump_mul) + np.uint64(jump_add)) & np.uint64(0xFFFFFFFF))
+    return np.concatenate(blocks)[:n]
+
+
 def textured_picture(seed: int) -> np.ndarray:
-    """The camera-like picture of bench_frames: shading, grain and hard edges."""
-    state = np.uint64(0x9E3779B9 * (seed + 1) % 2**32)
-    n = WIDTH * HEIGHT
-    # The same linear congruential grain as the C benchmark, drawn in sequence.
-    grain = np.empty(n, np.int32)
-    s = int(state)
-    for i in range(n):
-        s = (s * 1664525 + 1013904223) & 0xFFFFFFFF
-        grain[i] = (s >> 27) - 16
+    """The camera-like picture of bench_frames: smooth shading with grain and a few hard edges."""
+    state = (0x9E3779B9 * (seed + 1)) & 0xFFFFFFFF
+    grain = (lcg_sequence(state, WIDTH * HEIGHT) >> np.uint64(27)).astype(np.int32) - 16
     grain = grain.reshape(HEIGHT, WIDTH)
     y, x = np.mgrid[0:HEIGHT, 0:WIDTH]
     edge = np.where((x // 48 + y // 36 + seed) % 5 == 0, 60, 0)
