@@ -18,13 +18,13 @@ import tempfile
 from pathlib import Path
 
 try:
-    import vialto
+    import vialto  # noqa: F401 - importable, or found in the checkout below
 except ImportError:  # run from a checkout: the package beside this folder, for the workers too
     checkout_python = str(Path(__file__).resolve().parents[1] / "python")
     sys.path.insert(0, checkout_python)
     os.environ["PYTHONPATH"] = os.pathsep.join(filter(None, [checkout_python,
                                                              os.environ.get("PYTHONPATH")]))
-    import vialto
+    import vialto  # noqa: F401 - importable, or found in the checkout below
 
 import vialto.dask as vd
 from dask.distributed import Client, LocalCluster

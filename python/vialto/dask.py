@@ -11,7 +11,7 @@ on the local schedulers, on a dask.distributed LocalCluster or on a real cluster
 
 from __future__ import annotations
 
-from typing import Any, Callable, Iterable, List, Optional, Sequence as Seq, Tuple
+from typing import TYPE_CHECKING, Any, Callable, Iterable, List, Optional, Tuple
 
 try:
     import dask
@@ -22,6 +22,10 @@ except ImportError as e:  # pragma: no cover - depends on the machine
 import numpy as np
 
 from . import sequence as _sequence
+
+if TYPE_CHECKING:  # only for the annotations; imported when a table is made
+    import dask.dataframe as dd
+    import pandas as pd
 from .errors import VialtoError
 
 #: Columns of frame_index().

@@ -21,8 +21,9 @@ class Frame:
 
     The description (number, position, sub_header, colour, ...) is read once; every picture method
     fetches the frame from the source again (moving the sequence back to it when needed), so a
-    Frame stays usable while its sequence is open. Pictures come out as new numpy arrays; the
-    library's buffers are released before the method returns, also when it raises."""
+    Frame stays usable while its sequence is open. Pictures come out as numpy arrays over the
+    library's own buffers, without a copy: each buffer goes back to the library when the last
+    array (or view) over it is gone, and at once when a method raises."""
 
     __slots__ = ("_seq", "number", "position", "length", "colour", "sub_header")
 

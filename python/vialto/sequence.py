@@ -6,7 +6,7 @@ import ctypes
 import os
 import re
 import threading
-from typing import Iterator, List, Optional, Union
+from typing import Iterator, Optional, Union
 
 import numpy as np
 
@@ -16,7 +16,7 @@ from ._records import (SerHeadInfo, SerHeadInfoRecord, SerInfo, SerInfoRecord,
                        sub_head_info_from_record)
 from .errors import (ClosedError, FrameError, FrameOutOfRange, NotASequence, OpenError,
                      SourceNotFound, UnreachableSource)
-from .frame import GREY, JPEG, RGB, STORED, YUV, Frame
+from .frame import GREY, JPEG, RGB, YUV, Frame
 
 _URL = re.compile(r"^(https?|ftp)://", re.IGNORECASE)
 _MAX_NAME_BYTES = 249  # the decoder keeps names in 250 characters with the terminating zero
@@ -25,6 +25,25 @@ _SER_GREY_BYTES, _SER_COLOUR_BYTES = 0x36000, 0x6C000
 _JPEG_TAIL = 512  # the extended call's "JPG" type-4 length counts 512 bytes behind the stream
 
 PathOrUrl = Union[str, "os.PathLike[str]"]
+
+
+class _LibraryBuffer:
+    """Owns one buffer from the frame calls and lends it to numpy; releases it when the arrays
+    over it are gone (numpy keeps this object as their base)."""
+
+    __slots__ = ("__array_interface__", "_release", "_address")
+
+    def __init__(self, address: int, shape: tuple, release):
+        self._release = release
+        self.__array_interface__ = {"shape": shape, "typestr": "|u1", "data": (address, False),
+                                    "version": 3}
+        self._address = address  # last: an owner that did not come to be releases nothing
+
+    def __del__(self):
+        address = getattr(self, "_address", None)
+        if address:
+            # The release call does not use the decoder, which may be closed by now.
+            self._release(None, address)
 
 
 def is_url(source: str) -> bool:
@@ -169,6 +188,8 @@ class Sequence:
 
     def frame(self, n: int) -> Frame:
         """Frame n (0 .. len - 1): moves the decoder there and describes it."""
+        if not 0 <= n < len(self):
+            raise FrameOutOfRange(f"{self.source}: frame {n} out of range (frames 0..{len(self) - 1})")
         with self._lock:
             self._goto(n)
             return self._describe()
@@ -286,20 +307,30 @@ class Sequence:
                                                      ctypes.byref(aux), kind)
             if not buf:
                 raise self._frame_error(frame, "its picture cannot be decoded")
-            try:
-                return self._copy_out(frame, buf, kind, w.value, h.value, length.value)
-            finally:
-                lib.Ser_DeleteFrameDataBuf(d, buf)
+            if kind == JPEG:
+                try:
+                    return self._jpeg_bytes(frame, buf, length.value)
+                finally:
+                    lib.Ser_DeleteFrameDataBuf(d, buf)
+            return self._as_array(buf, kind, w.value, h.value)
 
     @staticmethod
-    def _copy_out(frame: Frame, buf: int, kind: int, w: int, h: int, length: int):
-        if kind == JPEG:
-            if frame.codec == "JPG" and length > _JPEG_TAIL:
-                length -= _JPEG_TAIL
-            return ctypes.string_at(buf, length)
+    def _jpeg_bytes(frame: Frame, buf: int, length: int) -> bytes:
+        if frame.codec == "JPG" and length > _JPEG_TAIL:
+            length -= _JPEG_TAIL
+        return ctypes.string_at(buf, length)
+
+    def _as_array(self, buf: int, kind: int, w: int, h: int):
+        """The library's picture buffer as a numpy array, without a copy: the buffer goes back to
+        the library when the last array over it is gone (or at once if this fails)."""
         shape = {GREY: (h, w), YUV: (2 * h * w,), RGB: (h, w, 3)}[kind]
-        out = np.empty(shape, np.uint8)
-        ctypes.memmove(out.ctypes.data, buf, out.nbytes)
+        try:
+            owner = _LibraryBuffer(buf, shape, self._lib.Ser_DeleteFrameDataBuf)
+        except BaseException:
+            self._lib.Ser_DeleteFrameDataBuf(None, buf)
+            raise
+        # From here the owner releases the buffer, whatever happens next.
+        out = np.asarray(owner)
         return image.unpack_yuv422(out, w, h) if kind == YUV else out
 
     def _frame_error(self, frame: Frame, what: str) -> FrameError:
