@@ -7,7 +7,7 @@ from typing import TYPE_CHECKING, Optional
 import numpy as np
 
 from . import image
-from ._records import SubHeadInfo
+from ._records import SubHeadInfo, SubHeadInfoRecord, sub_head_info_from_record
 
 if TYPE_CHECKING:
     from .sequence import Sequence
@@ -25,10 +25,10 @@ class Frame:
     library's own buffers, without a copy: each buffer goes back to the library when the last
     array (or view) over it is gone, and at once when a method raises."""
 
-    __slots__ = ("_seq", "number", "position", "length", "colour", "sub_header")
+    __slots__ = ("_seq", "number", "position", "length", "colour", "_record", "_sub_header")
 
     def __init__(self, seq: "Sequence", number: int, position: Optional[int], length: int,
-                 colour: int, sub_header: Optional[SubHeadInfo]):
+                 colour: int, record: Optional[SubHeadInfoRecord]):
         self._seq = seq
         #: Frame number, counted from 0.
         self.number = number
@@ -38,8 +38,15 @@ class Frame:
         self.length = length
         #: Colour status: 1 colour, 0 grey.
         self.colour = colour
-        #: The decoded sub-header (SubHeadInfo) of an "se1" frame; None for "ser" frames.
-        self.sub_header = sub_header
+        self._record = record  # decoded by the library; the dataclass is made when asked for
+        self._sub_header = None
+
+    @property
+    def sub_header(self) -> Optional[SubHeadInfo]:
+        """The decoded sub-header (SubHeadInfo) of an "se1" frame; None for "ser" frames."""
+        if self._sub_header is None and self._record is not None:
+            self._sub_header = sub_head_info_from_record(self._record)
+        return self._sub_header
 
     def __repr__(self) -> str:
         return (f"<vialto.Frame {self.number} of {self._seq.source!r} at {self.position}, "
@@ -53,22 +60,24 @@ class Frame:
     @property
     def codec(self) -> str:
         """"raw" for "ser" frames, else the sub-header's codec tag ("JPG", "JPE", ...)."""
-        return self.sub_header.codec if self.sub_header is not None else "raw"
+        if self._record is None:
+            return "raw"
+        return self._record.chCodec.decode("latin-1")[:3].upper()
 
     @property
     def width(self) -> int:
         """Picture width as the file describes it (768 for "ser", wWidth for "se1")."""
-        return self.sub_header.wWidth if self.sub_header is not None else 768
+        return self._record.wWidth if self._record is not None else 768
 
     @property
     def height(self) -> int:
         """Picture height as the file describes it (288 for "ser", wHeight for "se1")."""
-        return self.sub_header.wHeight if self.sub_header is not None else 288
+        return self._record.wHeight if self._record is not None else 288
 
     @property
     def aux(self) -> int:
         """The auxiliary byte the frame calls report (byVal1D for "se1", 0 for "ser")."""
-        return self.sub_header.byVal1D if self.sub_header is not None else 0
+        return self._record.byVal1D if self._record is not None else 0
 
     # --- pictures, upright and in true colour ---------------------------------------------------
 
@@ -91,7 +100,7 @@ class Frame:
     def jpeg(self, quality: int = 90) -> bytes:
         """The picture as a JPEG stream that decodes upright in true colour: the stored stream of
         an "se1" frame unchanged; a "ser" frame encoded at the given quality."""
-        if self.sub_header is not None:
+        if self._record is not None:
             return self.stored()
         return image.jpeg_encode(self.rgb(), quality)
 

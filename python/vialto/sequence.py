@@ -12,8 +12,7 @@ import numpy as np
 
 from . import _raw, image
 from ._records import (SerHeadInfo, SerHeadInfoRecord, SerInfo, SerInfoRecord,
-                       SubHeadInfoRecord, ser_head_info_from_record, ser_info_from_record,
-                       sub_head_info_from_record)
+                       SubHeadInfoRecord, ser_head_info_from_record, ser_info_from_record)
 from .errors import (ClosedError, FrameError, FrameOutOfRange, NotASequence, OpenError,
                      SourceNotFound, UnreachableSource)
 from .frame import GREY, JPEG, RGB, YUV, Frame
@@ -85,7 +84,7 @@ class Sequence:
         self.info: SerInfo = self._read_info()
         self._frame_count = self.info.wFrameCount
         self._pos = self._first_position()
-        self._frame_cache: Optional[Frame] = None
+        self._record: Optional[SubHeadInfoRecord] = None  # of the current frame, once read
 
     # --- opening ----------------------------------------------------------------------------
 
@@ -196,16 +195,20 @@ class Sequence:
 
     def _describe(self) -> Frame:
         lib, d = self._lib, self._handle()
-        sub_header = None
-        if self.kind == "se1":
-            raw = (ctypes.c_ubyte * 64)()
-            lib.Ser_GetCurrentSubHeadInfo(d, raw)
-            record = SubHeadInfoRecord()
-            lib.Ser_BufToSubHeadInfo(raw, ctypes.byref(record))
-            sub_header = sub_head_info_from_record(record)
+        record = self._current_record() if self.kind == "se1" else None
         number = lib.Ser_GetCurrentFrameNo(d)
         return Frame(self, number, self._pos, lib.Ser_GetCurrentFrameDataLength(d),
-                     lib.Ser_GetColorStatus(d), sub_header)
+                     lib.Ser_GetColorStatus(d), record)
+
+    def _current_record(self) -> SubHeadInfoRecord:
+        """The decoded sub-header of the frame the decoder stands on, read once per landing."""
+        if self._record is None:
+            raw = (ctypes.c_ubyte * 64)()
+            self._lib.Ser_GetCurrentSubHeadInfo(self._d, raw)
+            record = SubHeadInfoRecord()
+            self._lib.Ser_BufToSubHeadInfo(raw, ctypes.byref(record))
+            self._record = record
+        return self._record
 
     # Moving. The library's absolute move may land on another frame than asked (remote sources,
     # or a search that settles early), so every landing is checked and corrected by stepping.
@@ -216,6 +219,7 @@ class Sequence:
         if current == n:
             return
         if self.kind == "ser":
+            self._record = None
             if lib.Ser_MoveTo(d, n) != 1 or lib.Ser_GetCurrentFrameNo(d) != n:
                 raise FrameError(f"{self.source}: cannot move to frame {n}")
             self._pos = self._ser_position(n)
@@ -226,6 +230,7 @@ class Sequence:
         if n == 0:
             self._move_first()
             return
+        self._record = None
         if lib.Ser_MoveTo(d, n) == 1:
             landed = lib.Ser_GetCurrentFrameNo(d)
             pos = lib.Ser_GetCurrentFramePos(d)
@@ -240,6 +245,7 @@ class Sequence:
         self._step_to(n)
 
     def _move_first(self) -> None:
+        self._record = None
         if self._lib.Ser_MoveFirst(self._d) != 1:
             raise FrameError(f"{self.source}: the first frame cannot be read")
         self._pos = self._first_position()
@@ -250,14 +256,12 @@ class Sequence:
         lib, d = self._lib, self._d
         current = lib.Ser_GetCurrentFrameNo(d)
         delta = 1 if n > current else -1
-        sub = SubHeadInfoRecord()
-        raw = (ctypes.c_ubyte * 64)()
         while current != n:
-            lib.Ser_GetCurrentSubHeadInfo(d, raw)
-            lib.Ser_BufToSubHeadInfo(raw, ctypes.byref(sub))
+            sub = self._current_record()
             if lib.Ser_MoveCurrentFrameNo(d, delta) != 1:
                 raise FrameError(f"{self.source}: the chain of frames breaks after frame {current}"
                                  f" (wanted frame {n} of {len(self)})")
+            self._record = None
             pos = lib.Ser_GetCurrentFramePos(d)
             if pos >= 0:
                 self._pos = pos
@@ -334,7 +338,7 @@ class Sequence:
         return image.unpack_yuv422(out, w, h) if kind == YUV else out
 
     def _frame_error(self, frame: Frame, what: str) -> FrameError:
-        if frame.sub_header is not None and frame.codec not in ("JPG", "JPE") :
+        if frame.sub_header is not None and frame.codec not in ("JPG", "JPE"):
             what = f"its codec {frame.sub_header.chCodec!r} is not one the library decodes"
         elif not self.is_remote and frame.position is not None:
             try:
