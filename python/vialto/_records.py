@@ -181,15 +181,18 @@ class SubHeadInfo:
 
 
 def ser_info_from_record(record: SerInfoRecord) -> SerInfo:
+    """The dataclass of a decoded SerInfo record."""
     return SerInfo(**_plain_fields(record, _SERINFO_NAMES))
 
 
 def ser_head_info_from_record(record: SerHeadInfoRecord) -> SerHeadInfo:
+    """The dataclass of a decoded SerHeadInfo record."""
     return SerHeadInfo(**_plain_fields(record.info, _SERINFO_NAMES), dwHeadLen=record.dwHeadLen,
                        byVal44=record.byVal44, wVal45=record.wVal45)
 
 
 def sub_head_info_from_record(record: SubHeadInfoRecord) -> SubHeadInfo:
+    """The dataclass of a decoded SubHeadInfo record."""
     fields = _plain_fields(record, _SUBHEAD_NAMES)
     # Twelve raw bytes, zeros included.
     fields["chVal21"] = bytes(ctypes.string_at(ctypes.addressof(record) + 33, 12))

@@ -85,6 +85,7 @@ class Sequence:
         self._frame_count = self.info.wFrameCount
         self._pos = self._first_position()
         self._record: Optional[SubHeadInfoRecord] = None  # of the current frame, once read
+        self._cur: Optional[int] = 0  # the current frame number, None: ask the library
 
     # --- opening ----------------------------------------------------------------------------
 
@@ -196,8 +197,7 @@ class Sequence:
     def _describe(self) -> Frame:
         lib, d = self._lib, self._handle()
         record = self._current_record() if self.kind == "se1" else None
-        number = lib.Ser_GetCurrentFrameNo(d)
-        return Frame(self, number, self._pos, lib.Ser_GetCurrentFrameDataLength(d),
+        return Frame(self, self._current_number(), self._pos, lib.Ser_GetCurrentFrameDataLength(d),
                      lib.Ser_GetColorStatus(d), record)
 
     def _current_record(self) -> SubHeadInfoRecord:
@@ -213,18 +213,25 @@ class Sequence:
     # Moving. The library's absolute move may land on another frame than asked (remote sources,
     # or a search that settles early), so every landing is checked and corrected by stepping.
 
+    def _current_number(self) -> int:
+        if self._cur is None:
+            self._cur = self._lib.Ser_GetCurrentFrameNo(self._d)
+        return self._cur
+
     def _goto(self, n: int) -> None:
         lib, d = self._lib, self._handle()
-        current = lib.Ser_GetCurrentFrameNo(d)
+        current = self._current_number()
         if current == n:
             return
+        self._cur = None
         if self.kind == "ser":
             self._record = None
-            if lib.Ser_MoveTo(d, n) != 1 or lib.Ser_GetCurrentFrameNo(d) != n:
+            if lib.Ser_MoveTo(d, n) != 1 or self._current_number() != n:
                 raise FrameError(f"{self.source}: cannot move to frame {n}")
             self._pos = self._ser_position(n)
             return
         if n == current + 1 or (n == current - 1 and n >= 0):
+            self._cur = current
             self._step_to(n)
             return
         if n == 0:
@@ -232,29 +239,31 @@ class Sequence:
             return
         self._record = None
         if lib.Ser_MoveTo(d, n) == 1:
-            landed = lib.Ser_GetCurrentFrameNo(d)
+            landed = self._current_number()
             pos = lib.Ser_GetCurrentFramePos(d)
             self._pos = pos if pos >= 0 else None
             if landed == n and self._pos is not None:
                 return
         # The search failed, landed elsewhere, or on a position beyond what the call can report:
         # walk the chain from the nearer of the frame the decoder stands on and the first.
-        current = lib.Ser_GetCurrentFrameNo(d)
+        current = self._current_number()
         if self._pos is None or current < 0 or abs(n - current) > n:
             self._move_first()
         self._step_to(n)
 
     def _move_first(self) -> None:
         self._record = None
+        self._cur = None
         if self._lib.Ser_MoveFirst(self._d) != 1:
             raise FrameError(f"{self.source}: the first frame cannot be read")
         self._pos = self._first_position()
+        self._cur = 0
 
     def _step_to(self, n: int) -> None:
         """Steps one frame at a time from the current frame to frame n, keeping the 64-bit
         position (the library reports positions only up to 2^31 - 1)."""
         lib, d = self._lib, self._d
-        current = lib.Ser_GetCurrentFrameNo(d)
+        current = self._current_number()
         delta = 1 if n > current else -1
         while current != n:
             sub = self._current_record()
@@ -267,7 +276,9 @@ class Sequence:
                 self._pos = pos
             elif self._pos is not None:
                 self._pos += sub.nFrameLen if delta > 0 else -sub.nPrevFrameLen
-            current = lib.Ser_GetCurrentFrameNo(d)
+            # Counted as the library counts a step (never below 0 here).
+            current += delta
+            self._cur = current
 
     def _ser_position(self, n: int) -> Optional[int]:
         pos = self._lib.Ser_GetCurrentFramePos(self._d)
