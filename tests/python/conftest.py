@@ -23,6 +23,12 @@ for _name in ("no_proxy", "NO_PROXY"):
     os.environ[_name] = ",".join(filter(None, [os.environ.get(_name), "127.0.0.1"]))
 
 
+def server_env() -> dict:
+    """The environment for the servers: without the sanitizer runtimes a sanitizer build preloads
+    for the library, which the servers do not load."""
+    return {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "ASAN_OPTIONS")}
+
+
 def picture(seed: int, width: int = 64, height: int = 48) -> np.ndarray:
     """A smooth RGB picture that differs from frame to frame and survives JPEG well."""
     y, x = np.mgrid[0:height, 0:width]
@@ -108,7 +114,8 @@ class Nginx:
                 f"  server {{ listen 127.0.0.1:{self.port}; root {root}; }}\n}}\n")
             self.proc = subprocess.Popen(["/usr/sbin/nginx", "-p", str(d), "-c", str(d / "nginx.conf"),
                                           "-e", str(d / "error.log")],
-                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                         env=server_env())
             if _wait_accepting(self.proc, self.port):
                 return
             self.stop()
@@ -138,7 +145,8 @@ def nginx(served_dir, generated):
 @pytest.fixture(scope="session")
 def ftp(served_dir, generated):
     proc = subprocess.Popen(["/usr/bin/python3", str(FIXTURES / "ftp_server.py"), str(served_dir)],
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                            env=server_env())
     port = int(proc.stdout.readline())
     if not _wait_accepting(proc, port):
         proc.kill()
