@@ -19,6 +19,7 @@ frames=${3:-600}
 extra=${VIALTO_ARGS:-}
 py=/usr/bin/python3
 [ -x "$vialto" ] || { echo "no tool at $vialto" >&2; exit 2; }
+vialto=$(realpath "$vialto")
 command -v ffmpeg >/dev/null || { echo "ffmpeg is needed" >&2; exit 2; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vialto-extract-bench.XXXXXX")
