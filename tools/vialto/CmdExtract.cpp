@@ -136,9 +136,8 @@ int RunExtract(const Words& words) {
   ProgressBar progress("extracting", total);
   int written = 0, failed = 0;
   std::string firstPath, lastPath;
-  const PngSettings png = FramePngSettings();
   FramePipeline<FrameJob> pipeline(
-      jobs, [&](FrameJob& job) { WriteFrame(output, png, job); },
+      jobs, [&](FrameJob& job) { WriteFrame(output, job); },
       [&](FrameJob& job, const std::string& error) {
         if (error.empty()) {
           if (written++ == 0) firstPath = job.path;

@@ -1,6 +1,7 @@
-// Writers for frames that are written by the hundred: PNG through libpng with settings chosen
-// for speed, and binary PGM/PPM, both straight from pixels the caller keeps (no copy). Failures are CommandErrors naming the file and
-// the system's reason.
+// Writers for frames that are written by the hundred, straight from pixels the caller keeps:
+// PNG (rows "up"-filtered, compressed with libdeflate) and binary PGM/PPM. Each thread keeps its
+// own compressor and buffers from frame to frame. Failures are CommandErrors naming the file
+// and the system's reason.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -15,16 +16,7 @@ struct PixelView {
   int channels = 3;
 };
 
-// libpng's row filters (PNG_FILTER_* bits) and zlib's level and strategy.
-struct PngSettings {
-  int filters;
-  int level;
-  int strategy;
-};
-// What frame output uses: fast at files no larger than common encoders' on the same pixels.
-PngSettings FramePngSettings();
-
-void WriteFramePng(const std::string& path, const PixelView& picture, const PngSettings& settings);
+void WriteFramePng(const std::string& path, const PixelView& picture);
 // "P6" for RGB, "P5" for grey.
 void WriteFramePnm(const std::string& path, const PixelView& picture);
 

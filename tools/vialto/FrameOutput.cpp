@@ -127,7 +127,7 @@ void ReadFrame(Sequence& seq, Output output, FrameJob& job) {
   }
 }
 
-void WriteFrame(Output output, const PngSettings& png, FrameJob& job) {
+void WriteFrame(Output output, FrameJob& job) {
   if (job.input == FrameJob::Input::kBytes) {
     WriteBytes(job.path, job.bytes);
     return;
@@ -136,7 +136,7 @@ void WriteFrame(Output output, const PngSettings& png, FrameJob& job) {
   const PixelView picture =
       job.input == FrameJob::Input::kPicture ? ViewOf(job.picture) : DecodeStream(job, decoded);
   switch (output) {
-    case Output::kPng: WriteFramePng(job.path, picture, png); return;
+    case Output::kPng: WriteFramePng(job.path, picture); return;
     case Output::kPpm: WriteFramePnm(job.path, picture); return;
     case Output::kPgm: WriteFramePnm(job.path, GreyOf(picture, job.scratch)); return;
     case Output::kYuv: WriteYuv(job.path, picture, job.scratch); return;

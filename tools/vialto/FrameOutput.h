@@ -30,6 +30,6 @@ struct FrameJob {
 // be read (the messages of Sequence's own frame calls).
 void ReadFrame(Sequence& seq, Output output, FrameJob& job);
 // Writes job.path; throws CommandError naming the frame or the file.
-void WriteFrame(Output output, const PngSettings& png, FrameJob& job);
+void WriteFrame(Output output, FrameJob& job);
 
 }  // namespace vialto::cli

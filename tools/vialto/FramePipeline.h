@@ -30,7 +30,7 @@ class FramePipeline {
   FramePipeline(int jobs, Process process, Retire retire)
       : process_(std::move(process)), retire_(std::move(retire)) {
     const size_t workers = jobs > 1 ? static_cast<size_t>(jobs) : 0;
-    slots_.resize(workers ? workers * 2 : 1);
+    slots_.resize(workers ? workers * 4 : 1);  // room for a worker the system holds back
     for (size_t i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
   }
   ~FramePipeline() {
