@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   libjpeg62-turbo-dev libturbojpeg0-dev libcurl4-openssl-dev libfreetype-dev libfontconfig-dev
   fonts-dejavu-core libpng-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
-  nginx-light python3-pyftpdlib openssl clang libclang-rt-14-dev
+  nginx-light python3-pyftpdlib python3-pil openssl clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
