@@ -5,7 +5,8 @@
 
 #include "Args.h"
 #include "Commands.h"
-#include "ImageFiles.h"
+#include "FrameOutput.h"
+#include "FramePipeline.h"
 #include "Progress.h"
 #include "Sequence.h"
 
@@ -26,9 +27,12 @@ constexpr char kHelp[] =
     "                ppm / pgm: binary netpbm colour / grey (a ser frame's stored grey plane)\n"
     "                yuv: YUV 4:2:2 planar, Y then V then U planes\n"
     "                raw: the frame data exactly as stored\n"
-    "  -o DIR        output directory, created when missing\n";
-
-enum class Output { kPng, kJpeg, kPpm, kPgm, kYuv, kRaw };
+    "  -o DIR        output directory, created when missing\n"
+    "  --jobs N      frames encoded at once (default: one a core; 1 encodes each frame\n"
+    "                before reading the next)\n"
+    "\n"
+    "A frame that cannot be written is named on stderr and the others are still written;\n"
+    "the exit status is then 1.\n";
 
 Output ParseOutput(const std::string& name) {
   if (name == "png") return Output::kPng;
@@ -62,32 +66,6 @@ std::string StemOf(const std::string& source) {
   return name.empty() ? "frame" : name;
 }
 
-void WriteFrame(Sequence& seq, Output output, const std::string& path) {
-  switch (output) {
-    case Output::kRaw: WriteBytes(path, seq.StoredData()); return;
-    case Output::kJpeg: {
-      if (seq.IsSe1()) {
-        // The stored stream decodes upright in RGB order whatever the tag says.
-        const std::vector<uint8_t> stream = seq.StoredData();
-        if (IsJpeg(stream)) {
-          WriteBytes(path, stream);
-          return;
-        }
-      }
-      WriteImage(path, seq.UprightRgb(), ImageFormat::kJpeg, 90);
-      return;
-    }
-    case Output::kPng: WriteImage(path, seq.UprightRgb(), ImageFormat::kPng); return;
-    case Output::kPpm: WriteImage(path, seq.UprightRgb(), ImageFormat::kPpm); return;
-    case Output::kPgm: WriteImage(path, seq.Grey(), ImageFormat::kPgm); return;
-    case Output::kYuv: {
-      int width = 0, height = 0;
-      WriteBytes(path, seq.Yuv422(&width, &height));
-      return;
-    }
-  }
-}
-
 struct Selection {
   int first = 0;
   int last = -1;  // -1: up to the end
@@ -108,15 +86,35 @@ Selection ParseSelection(const Args& args) {
   return {};
 }
 
+// Calls `each` with the current frame number for every selected frame, in order; throws
+// CommandError when a frame of the selection is not there.
+template <typename Each>
+void ExtractFrames(Sequence& seq, const Selection& selection, Each each) {
+  while (true) {
+    each(seq.CurrentNumber());
+    if (selection.last >= 0 && seq.CurrentNumber() >= selection.last) return;
+    if (!seq.Next()) {
+      if (selection.last >= 0) {
+        throw CommandError(seq.Source() + ": frame " + std::to_string(selection.last) +
+                           " out of range (the frames end at " +
+                           std::to_string(seq.CurrentNumber()) + ")");
+      }
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 int RunExtract(const Words& words) {
   if (PrintHelpIfAsked(words, kHelp)) return 0;
-  const Args args(words, {{"--frame", "--range", "--as", "-o"}, {"--all"}});
+  const Args args(words, {{"--frame", "--range", "--as", "-o", "--jobs"}, {"--all"}});
   if (args.Positionals().size() != 1) throw UsageError("expected exactly one SOURCE");
   const Output output = ParseOutput(args.Value("--as").value_or("png"));
   const Selection selection = ParseSelection(args);
   const std::string dir = args.Value("-o").value_or(".");
+  const auto jobsOption = args.Value("--jobs");
+  const int jobs = jobsOption ? ParseIntInRange(*jobsOption, "--jobs", 1, 64) : DefaultJobCount();
 
   Sequence seq(args.Positionals()[0]);
   const int declared = seq.DeclaredFrameCount();
@@ -136,31 +134,52 @@ int RunExtract(const Words& words) {
   const int total = selection.last >= 0 ? selection.last - selection.first + 1 : declared;
   const std::string stem = StemOf(seq.Source());
   ProgressBar progress("extracting", total);
-  int written = 0;
+  int written = 0, failed = 0;
   std::string firstPath, lastPath;
-  while (true) {
-    char name[64];
-    std::snprintf(name, sizeof name, "-%06d.%s", seq.CurrentNumber(), Extension(output));
-    const std::string path = (std::filesystem::path(dir) / (stem + name)).string();
-    WriteFrame(seq, output, path);
-    if (written == 0) firstPath = path;
-    lastPath = path;
-    progress.Update(++written);
-    if (selection.last >= 0 && seq.CurrentNumber() >= selection.last) break;
-    if (!seq.Next()) {
-      if (selection.last >= 0) {
-        throw CommandError(seq.Source() + ": frame " + std::to_string(selection.last) +
-                           " out of range (the frames end at " +
-                           std::to_string(seq.CurrentNumber()) + ")");
+  FramePipeline<FrameJob> pipeline(
+      jobs, [&](FrameJob& job) { WriteFrame(output, job); },
+      [&](FrameJob& job, const std::string& error) {
+        if (error.empty()) {
+          if (written++ == 0) firstPath = job.path;
+          lastPath = job.path;
+        } else {
+          ++failed;
+          std::fprintf(stderr, "vialto extract: %s\n", error.c_str());
+        }
+        progress.Update(written + failed);
+      });
+  try {
+    ExtractFrames(seq, selection, [&](const int number) {
+      FrameJob& job = pipeline.Next();
+      char name[64];
+      std::snprintf(name, sizeof name, "-%06d.%s", number, Extension(output));
+      job.path = (std::filesystem::path(dir) / (stem + name)).string();
+      std::string readError;
+      try {
+        ReadFrame(seq, output, job);
+      } catch (const CommandError& e) {
+        readError = e.what();
       }
-      break;
-    }
+      pipeline.Submit(std::move(readError));
+    });
+  } catch (...) {
+    pipeline.Finish();  // the frames before still count and report
+    progress.Finish();
+    throw;
   }
+  pipeline.Finish();
   progress.Finish();
-  std::printf("extracted %d frame%s (%s) to %s: %s%s%s\n", written, written == 1 ? "" : "s",
-              Extension(output), dir.c_str(), std::filesystem::path(firstPath).filename().c_str(),
-              written > 1 ? " .. " : "",
-              written > 1 ? std::filesystem::path(lastPath).filename().c_str() : "");
+  if (written > 0) {
+    std::printf("extracted %d frame%s (%s) to %s: %s%s%s\n", written, written == 1 ? "" : "s",
+                Extension(output), dir.c_str(), std::filesystem::path(firstPath).filename().c_str(),
+                written > 1 ? " .. " : "",
+                written > 1 ? std::filesystem::path(lastPath).filename().c_str() : "");
+  }
+  if (failed > 0) {
+    std::fprintf(stderr, "vialto extract: %d frame%s could not be written\n", failed,
+                 failed == 1 ? "" : "s");
+    return 1;
+  }
   return 0;
 }
 

@@ -63,10 +63,11 @@ class Sequence {
   std::vector<uint8_t> Yuv422(int* width, int* height);
   // Bitmap order for the drawing routines.
   Bitmap ForDrawing();
+  // Throws CommandError for an "se1" frame whose codec tag the library cannot decode.
+  void RequireDecodableCodec();
 
  private:
   bool CodecIs(const char* tag);
-  void RequireDecodableCodec();
   std::string FrameLabel() const;
 
   std::string source_;
