@@ -14,19 +14,21 @@ namespace {
 constexpr int kTile = 64;       // the library's arrow tiles are 64 x 64
 constexpr int kTileCount = 8;
 constexpr int kHeadReach = 17;  // an arrowhead lies within this many pixels of its tip
+constexpr int kSolidRed = 100;  // half of an arrow's body red (212 to 255), as pasted on black
 
 // One diagonal arrow of the library's picture, in tile columns and stored rows.
 struct ArrowShape {
   int tile = 0;
   int tipColumn = 0, tipRow = 0;
-  std::vector<std::array<int, 2>> drawn;  // (column, row) of every pixel the tile draws
+  std::vector<std::array<int, 3>> drawn;  // (column, row, solid) of every pixel the tile draws
 };
 
 // Tiles 0 to 3 point towards lower or higher columns and stored rows.
 constexpr int kDirections[4][2] = {{-1, -1}, {+1, -1}, {-1, +1}, {+1, +1}};
 
-// Pastes the tile alone onto black, where the library draws it with its corner at (0, 0), and
-// takes the drawn pixel furthest along its direction (the brightest of equals) as the tip.
+// Pastes the tile alone onto black, where the library draws it with its corner at (0, 0) and at
+// half its brightness, and takes the solid pixel furthest along its direction (the brightest of
+// equals) as the tip: the soft edge beyond it is too faint to read as the arrow's point.
 ArrowShape MeasureTile(int tile) {
   std::vector<uint8_t> black(kTile * kTile * 3, 0);
   PasteToImgX(black.data(), kTile, kTile, 0, 0, tile);
@@ -37,7 +39,9 @@ ArrowShape MeasureTile(int tile) {
     for (int c = 0; c < kTile; ++c) {
       const uint8_t* p = &black[(static_cast<size_t>(r) * kTile + c) * 3];
       if ((p[0] | p[1] | p[2]) == 0) continue;
-      shape.drawn.push_back({c, r});
+      const bool solid = p[2] >= kSolidRed;
+      shape.drawn.push_back({c, r, solid ? 1 : 0});
+      if (!solid) continue;
       const int score = kDirections[tile][0] * c + kDirections[tile][1] * r;
       if (score > best || (score == best && p[2] > brightest)) {
         best = score;
@@ -63,12 +67,12 @@ struct Fit {
 
 Fit FitAt(const ArrowShape& shape, const Bitmap& bitmap, int x, int storedRow) {
   Fit fit;
-  for (const auto& [c, r] : shape.drawn) {
+  for (const auto& [c, r, solid] : shape.drawn) {
     const int dc = c - shape.tipColumn, dr = r - shape.tipRow;
     const int ix = x + dc, iy = storedRow + dr;
     const bool inside = ix >= 0 && ix < bitmap.width && iy >= 0 && iy < bitmap.height;
     fit.inside += inside ? 1 : 0;
-    if (!inside && std::max(std::abs(dc), std::abs(dr)) < kHeadReach) fit.headInside = false;
+    if (!inside && solid && std::max(std::abs(dc), std::abs(dr)) < kHeadReach) fit.headInside = false;
   }
   return fit;
 }

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace vialto::cli {
@@ -34,12 +36,15 @@ std::string HttpStatusText(long status) {
   }
 }
 
-std::string TransportText(CURLcode code, const char* detail) {
+std::string TransportText(CURLcode code, const char* detail, long systemError) {
   const std::string more = detail[0] != '\0' ? std::string(": ") + detail : std::string();
   switch (code) {
+    case CURLE_COULDNT_CONNECT:
+      if (systemError == ECONNREFUSED) return "connection refused";
+      if (systemError != 0) return std::string("cannot connect: ") + std::strerror(static_cast<int>(systemError));
+      return "cannot connect" + more;
     case CURLE_COULDNT_RESOLVE_HOST: return "unknown host" + more;
     case CURLE_COULDNT_RESOLVE_PROXY: return "unknown proxy host" + more;
-    case CURLE_COULDNT_CONNECT: return "connection refused or unreachable" + more;
     case CURLE_OPERATION_TIMEDOUT: return "timed out" + more;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -78,16 +83,17 @@ std::string ProbeUrlFailure(const std::string& url) {
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Discard);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, detail);
   const CURLcode code = curl_easy_perform(h);
-  long status = 0;
+  long status = 0, systemError = 0;
   curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &systemError);
   // A stall in the middle of an answer is still a timeout, whatever status came first.
-  if (code == CURLE_OPERATION_TIMEDOUT) return TransportText(code, detail);
+  if (code == CURLE_OPERATION_TIMEDOUT) return TransportText(code, detail, systemError);
   if (code == CURLE_OK || code == CURLE_HTTP_RETURNED_ERROR) {
     const bool http = url.size() > 4 && (url[0] == 'h' || url[0] == 'H');
     if (http && status >= 400) return HttpStatusText(status);
     return {};
   }
-  return TransportText(code, detail);
+  return TransportText(code, detail, systemError);
 }
 
 }  // namespace vialto::cli

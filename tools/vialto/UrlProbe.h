@@ -5,7 +5,7 @@
 
 namespace vialto::cli {
 
-// "HTTP 404 Not Found", "connection refused", "unknown host", "TLS failure: ...",
+// "HTTP 404 Not Found", "connection refused", "unknown host: ...", "TLS failure: ...",
 // "timed out", ...; empty when the probe got the byte (the failure lies elsewhere).
 std::string ProbeUrlFailure(const std::string& url);
 
