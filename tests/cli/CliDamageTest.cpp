@@ -202,7 +202,7 @@ class Large : public ::testing::Test {
     }
     ASSERT_EQ(std::fclose(f), 0);
     headBytes_ = head.size();
-    ASSERT_GT(fs::file_size(path_), (uint64_t{1} << 31) + (uint64_t{1} << 26));
+    ASSERT_GT(fs::file_size(path_), (uint64_t{1} << 31) + (uint64_t{1} << 25));
   }
   void TearDown() override { fs::remove(path_); }
 
