@@ -111,18 +111,19 @@ void ExtractFrames(Sequence& seq, const Selection& selection, Each each) {
 // codec's notices), failed (not written) and missing (declared, but not reached).
 class ExtractTally {
  public:
+  explicit ExtractTally(FILE* messages) : messages_(messages) {}
   // On the calling thread, in frame order.
   void Retire(const FrameJob& job, const std::string& error) {
     // What is wrong with the frame comes first, whether or not it could be written.
     if (!job.cutShort.empty()) {
-      std::fprintf(stderr, "vialto extract: %s: %s\n", SourceOf(job).c_str(), job.cutShort.c_str());
+      std::fprintf(messages_, "vialto extract: %s: %s\n", SourceOf(job).c_str(), job.cutShort.c_str());
     }
     for (const std::string& notice : job.notices) {
-      std::fprintf(stderr, "vialto extract: %s: %s\n", job.label.c_str(), notice.c_str());
+      std::fprintf(messages_, "vialto extract: %s: %s\n", job.label.c_str(), notice.c_str());
     }
     if (!error.empty()) {
       ++failed_;
-      std::fprintf(stderr, "vialto extract: %s\n", error.c_str());
+      std::fprintf(messages_, "vialto extract: %s\n", error.c_str());
       return;
     }
     if (written_++ == 0) firstPath_ = job.path;
@@ -135,7 +136,7 @@ class ExtractTally {
     const int visited = Visited();
     if (visited >= declared) return;
     missing_ = declared - visited;
-    std::fprintf(stderr, "vialto extract: %s: frame%s %d%s%s missing: the frames end at frame %d (%d declared)\n",
+    std::fprintf(messages_, "vialto extract: %s: frame%s %d%s%s missing: the frames end at frame %d (%d declared)\n",
                  seq.Source().c_str(), missing_ == 1 ? "" : "s", visited,
                  missing_ > 1 ? ".." : "",
                  missing_ > 1 ? std::to_string(declared - 1).c_str() : "", visited - 1, declared);
@@ -158,7 +159,7 @@ class ExtractTally {
     add(failed_, failed_ == 1 ? "frame could not be written" : "frames could not be written");
     add(damaged_, damaged_ == 1 ? "frame written damaged" : "frames written damaged");
     add(missing_, missing_ == 1 ? "declared frame missing" : "declared frames missing");
-    std::fprintf(stderr, "vialto extract: %s\n", parts.c_str());
+    std::fprintf(messages_, "vialto extract: %s\n", parts.c_str());
   }
   bool AllWell() const { return failed_ == 0 && damaged_ == 0 && missing_ == 0; }
 
@@ -168,6 +169,7 @@ class ExtractTally {
     return job.label.substr(0, job.label.rfind(": frame "));
   }
 
+  FILE* messages_;
   int written_ = 0, failed_ = 0, damaged_ = 0, missing_ = 0;
   std::string firstPath_, lastPath_;
 };
@@ -201,13 +203,13 @@ int RunExtract(const Words& words) {
   }
   const int total = selection.last >= 0 ? selection.last - selection.first + 1 : declared;
   const std::string stem = StemOf(seq.Source());
-  ProgressBar progress("extracting", total);
+  // From here until the frames are all written, stderr belongs to the library's notices.
   NoticeCapture capture;
-  ExtractTally tally;
+  ProgressBar progress("extracting", total, capture.UserStream());
+  ExtractTally tally(capture.UserStream());
   FramePipeline<FrameJob> pipeline(
       jobs, [&](FrameJob& job) { WriteFrame(output, job, capture); },
       [&](FrameJob& job, const std::string& error) {
-        const auto hold = capture.Hold();
         tally.Retire(job, error);
         progress.Update(tally.Visited());
       });

@@ -1,9 +1,20 @@
 // The library's notices (its JPEG codec's warnings and errors) are lines it writes to stderr,
-// with nothing to say which call raised them. To give each notice to the frame it belongs to,
-// the calls that may raise one run one at a time with stderr pointed at a pipe, which is read
-// empty as soon as the call returns; everything else the process writes to stderr meanwhile
-// waits for the same lock (Hold), so nothing else lands in the pipe.
+// with nothing to say which call raised them. While a NoticeCapture lives, stderr is a pipe, and
+// each codec call that may raise a notice runs through Run, which hands the call its own lines:
+//
+// - Calls run side by side. When one ends, the pipe is read; if nothing was found there since
+//   the call began, by it or by any other call, the call raised nothing (a notice is in the pipe
+//   before the call that wrote it returns).
+// - Otherwise the lines may be anyone's: the call runs again alone, and what the pipe holds
+//   then is its own. The codec's notices depend only on the stream, so a second run raises what
+//   the first one did.
+//
+// The tool's own messages meanwhile go to UserStream(), the stderr the process had.
 #pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -19,19 +30,32 @@ class NoticeCapture {
   NoticeCapture(const NoticeCapture&) = delete;
   NoticeCapture& operator=(const NoticeCapture&) = delete;
 
-  // Runs `call`; the lines it wrote to stderr are appended to `notices`, also when it throws
-  // (the exception goes on to the caller).
+  // Runs `call` (perhaps twice: it must give the same result when repeated) and appends the
+  // lines it wrote to stderr to `notices`, also when it throws; the exception goes on.
   void Run(const std::function<void()>& call, std::vector<std::string>& notices);
-  // Held by the tool's own writers of stderr while calls may be running on other threads.
-  std::unique_lock<std::mutex> Hold() { return std::unique_lock(mutex_); }
+  FILE* UserStream() const { return user_; }
 
  private:
-  void Drain(std::vector<std::string>& notices);
+  std::string TakePipeText();  // with drainMutex_ held
+  bool EndShared(uint64_t seenBefore);
+  void RunAlone(const std::function<void()>& call, std::vector<std::string>& notices,
+                std::exception_ptr& error);
+  void EnterShared();
+  void LeaveShared();
+  void EnterAlone();
+  void LeaveAlone();
 
-  std::mutex mutex_;
+  std::mutex gateMutex_;
+  std::condition_variable gate_;
+  int running_ = 0;       // calls running side by side
+  int waitingAlone_ = 0;  // calls waiting to run alone; they go first
+  bool alone_ = false;
+  std::mutex drainMutex_;
+  uint64_t textSeen_ = 0;  // times the pipe was found holding text
   int readEnd_ = -1;
   int writeEnd_ = -1;
   int savedStderr_ = -1;
+  FILE* user_ = nullptr;
 };
 
 }  // namespace vialto::cli
