@@ -84,8 +84,8 @@ void PrintText(const Sequence& seq, const FrameCheck* check, bool listFrames) {
   }
 }
 
-void CheckJson(JsonWriter& json, const FrameCheck* check) {
-  json.Field("frames_declared", check ? check->declared : 0);
+void CheckJson(JsonWriter& json, const Sequence& seq, const FrameCheck* check) {
+  json.Field("frames_declared", seq.DeclaredFrameCount());
   if (!check) {
     json.NullField("frames_reachable").Field("status", "unchecked").BeginArray("problems").EndArray();
     return;
@@ -112,7 +112,7 @@ void PrintJson(const Sequence& seq, const FrameCheck* check, bool listFrames) {
       .Field("colour_mode", static_cast<int>(info.byColorMode))
       .Field("colour_mode2", static_cast<int>(info.byColorMode2))
       .Field("info_length", seq.InfoLength());
-  CheckJson(json, check);
+  CheckJson(json, seq, check);
   json.BeginObject("info");
   for (const NamedValue& f : Fields(seq)) {
     if (f.isText) {
