@@ -4,16 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "Args.h"
 
 namespace vialto::cli {
 namespace {
-
-[[noreturn]] void Fail(const char* what) {
-  throw CommandError(std::string(what) + ": " + std::strerror(errno));
-}
 
 void SplitLines(const std::string& text, std::vector<std::string>& lines) {
   size_t start = 0;
@@ -28,23 +22,27 @@ void SplitLines(const std::string& text, std::vector<std::string>& lines) {
 }  // namespace
 
 NoticeCapture::NoticeCapture() {
+  // A closed stderr gets /dev/null first, so that the pipe does not take its number and the
+  // frames' notices still count.
+  if (::fcntl(STDERR_FILENO, F_GETFD) == -1) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0 && null != STDERR_FILENO) {
+      ::dup2(null, STDERR_FILENO);
+      ::close(null);
+    }
+  }
   int ends[2];
   // Non-blocking both ways: a writer never waits for a reader that runs only after it returns
   // (a full pipe costs the rest of a line), and reading stops when the pipe is empty.
-  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) Fail("cannot make a pipe for the library's notices");
+  if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return;
   readEnd_ = ends[0];
   writeEnd_ = ends[1];
   savedStderr_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
   const int userFd = savedStderr_ >= 0 ? ::fcntl(savedStderr_, F_DUPFD_CLOEXEC, 0) : -1;
   user_ = userFd >= 0 ? ::fdopen(userFd, "w") : nullptr;
   if (!user_) {
-    const int error = errno;
     if (userFd >= 0) ::close(userFd);
-    if (savedStderr_ >= 0) ::close(savedStderr_);
-    ::close(readEnd_);
-    ::close(writeEnd_);
-    errno = error;
-    Fail("cannot keep stderr");
+    return;
   }
   std::setvbuf(user_, nullptr, _IOLBF, 0);
   std::fflush(stderr);
@@ -52,13 +50,15 @@ NoticeCapture::NoticeCapture() {
 }
 
 NoticeCapture::~NoticeCapture() {
-  std::fflush(stderr);
-  std::clearerr(stderr);
-  ::dup2(savedStderr_, STDERR_FILENO);
-  std::fclose(user_);
-  ::close(savedStderr_);
-  ::close(readEnd_);
-  ::close(writeEnd_);
+  if (user_) {
+    std::fflush(stderr);
+    std::clearerr(stderr);
+    ::dup2(savedStderr_, STDERR_FILENO);
+    std::fclose(user_);
+  }
+  for (const int fd : {savedStderr_, readEnd_, writeEnd_}) {
+    if (fd >= 0) ::close(fd);
+  }
 }
 
 std::string NoticeCapture::TakePipeText() {
@@ -110,6 +110,10 @@ void NoticeCapture::RunAlone(const std::function<void()>& call, std::vector<std:
 }
 
 void NoticeCapture::Run(const std::function<void()>& call, std::vector<std::string>& notices) {
+  if (!user_) {
+    call();
+    return;
+  }
   uint64_t seenBefore = 0;
   {
     const std::lock_guard lock(drainMutex_);

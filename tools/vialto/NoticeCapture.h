@@ -24,7 +24,8 @@ namespace vialto::cli {
 
 class NoticeCapture {
  public:
-  // Throws CommandError when the pipe cannot be made.
+  // Without a pipe or a stderr to keep (a closed stderr, no descriptors left) nothing is
+  // captured: the calls run as they are and their notices go where stderr goes.
   NoticeCapture();
   ~NoticeCapture();
   NoticeCapture(const NoticeCapture&) = delete;
@@ -33,7 +34,8 @@ class NoticeCapture {
   // Runs `call` (perhaps twice: it must give the same result when repeated) and appends the
   // lines it wrote to stderr to `notices`, also when it throws; the exception goes on.
   void Run(const std::function<void()>& call, std::vector<std::string>& notices);
-  FILE* UserStream() const { return user_; }
+  FILE* UserStream() const { return user_ ? user_ : stderr; }
+  bool Capturing() const { return user_ != nullptr; }
 
  private:
   std::string TakePipeText();  // with drainMutex_ held
