@@ -132,14 +132,16 @@ class ExtractTally {
   }
   int Visited() const { return written_ + failed_; }
 
-  void CountMissing(const Sequence& seq, int declared) {
-    const int visited = Visited();
-    if (visited >= declared) return;
-    missing_ = declared - visited;
-    std::fprintf(messages_, "vialto extract: %s: frame%s %d%s%s missing: the frames end at frame %d (%d declared)\n",
-                 seq.Source().c_str(), missing_ == 1 ? "" : "s", visited,
-                 missing_ > 1 ? ".." : "",
-                 missing_ > 1 ? std::to_string(declared - 1).c_str() : "", visited - 1, declared);
+  // After a walk to the end from frame `first`: the declared frames it did not reach.
+  void CountMissing(const Sequence& seq, int first, int declared) {
+    const int end = first + Visited();  // the first frame not reached
+    if (end >= declared) return;
+    missing_ = declared - end;
+    const std::string frames = missing_ == 1 ? "frame " + std::to_string(end)
+                                             : "frames " + std::to_string(end) + ".." +
+                                                   std::to_string(declared - 1);
+    std::fprintf(messages_, "vialto extract: %s: %s missing: the frames end at frame %d (%d declared)\n",
+                 seq.Source().c_str(), frames.c_str(), end - 1, declared);
   }
 
   void PrintSummary(const char* extension, const std::string& dir) const {
@@ -234,7 +236,7 @@ int RunExtract(const Words& words) {
   }
   pipeline.Finish();
   progress.Finish();
-  if (selection.last < 0) tally.CountMissing(seq, declared);
+  if (selection.last < 0) tally.CountMissing(seq, selection.first, declared);
   tally.PrintSummary(Extension(output), dir);
   return tally.AllWell() ? 0 : 1;
 }
