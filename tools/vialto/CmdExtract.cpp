@@ -33,7 +33,7 @@ constexpr char kHelp[] =
     "                before reading the next)\n"
     "\n"
     "A frame that cannot be written, that is cut short, or whose decoding raised a notice of\n"
-    "the library's JPEG codec (\"frame 3: JPEG Warning: ...\") is named on stderr, and so are\n"
+    "the library's JPEG codec (\"frame 3: JPEG Error: ...\") is named on stderr, and so are\n"
     "the declared frames that cannot be reached; the other frames are still written and the\n"
     "exit status is then 1.\n";
 
