@@ -8,6 +8,8 @@ packages=(
   nginx-light python3-pyftpdlib openssl clang libclang-rt-14-dev
   python3-numpy python3-pytest python3-pil python3-dask python3-distributed python3-pandas
   python3-venv python3-pip python3-setuptools python3-wheel
+  # real encoders and an independent decoder for the tool's picture tests (cjpeg, djpeg, ffmpeg)
+  libjpeg-turbo-progs ffmpeg
 )
 missing=()
 for p in "${packages[@]}"; do

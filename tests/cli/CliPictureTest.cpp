@@ -86,6 +86,19 @@ TEST(CliAnnotate, ArrowHeadPointsAtTheGivenPixel) {
   }
 }
 
+TEST(CliAnnotate, AFaceThatIsNotInstalledNamesItsStandIn) {
+  TempDir dir;
+  WritePpm(dir.File("in.ppm"), 120, 40, Bytes(120 * 40 * 3, 0));
+  const RunResult r = RunTool(dir, {"annotate", dir.File("in.ppm"), dir.File("out.ppm"), "--text",
+                                    "hello", "--font", "No Such Face Qzx"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // Whichever face this machine has instead, it is named.
+  const std::string said = "font \"No Such Face Qzx\" is not installed; the text is drawn in \"";
+  const size_t at = r.err.find(said);
+  ASSERT_NE(at, std::string::npos) << r.err;
+  EXPECT_GT(r.err.find('"', at + said.size()), at + said.size()) << "an empty face name: " << r.err;
+}
+
 TEST(CliAnnotate, ReadsAndWritesEachPictureType) {
   TempDir dir;
   WritePpm(dir.File("in.ppm"), 64, 40, Bytes(64 * 40 * 3, 128));

@@ -84,6 +84,43 @@ TEST_F(CliRemote, SaveMakesAnExactCopy) {
   EXPECT_NE(unreachable.err.find("cannot open the URL"), std::string::npos) << unreachable.err;
 }
 
+TEST_F(CliRemote, AFailedUrlSaysWhy) {
+  const std::string refused = "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/road.se1";
+  const std::pair<std::string, std::string> cases[] = {
+      {servers_.nginx.HttpUrl("absent.se1"), "(HTTP 404 Not Found)"},
+      {servers_.hostile.Url("status-403", "road.se1"), "(HTTP 403 Forbidden)"},
+      {servers_.hostile.Url("status-503", "road.se1"), "(HTTP 503 Service Unavailable)"},
+      {refused, "(connection refused)"},
+      {"http://no-such-host.invalid/road.se1", "(unknown host"},
+      // The self-signed certificate is not among the system's trusted ones.
+      {servers_.nginx.HttpsUrl("road.se1"), "(TLS failure"},
+      {servers_.ftp.Url("absent.se1"), "(no such file on the server"},
+  };
+  for (const auto& [url, reason] : cases) {
+    const RunResult r = RunTool(scratch_, {"info", url});
+    EXPECT_EQ(r.status, 1) << url;
+    EXPECT_NE(r.err.find(url + ": cannot open the URL " + reason), std::string::npos)
+        << url << ": " << r.err;
+  }
+}
+
+TEST_F(CliRemote, AServerThatNeverAnswersTimesOut) {
+  const std::string url = servers_.hostile.Url("stall-headers", "road.se1");
+  const RunResult r = RunTool(scratch_, {"info", url});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot open the URL (timed out"), std::string::npos) << r.err;
+}
+
+TEST_F(CliRemote, AFailedLocalWriteGivesTheSystemsReason) {
+  const RunResult r = RunTool(scratch_, {"save", servers_.nginx.HttpUrl("road.se1"), "/proc/nope/x"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("to /proc/nope/x: /proc/nope/x: No such file or directory"), std::string::npos)
+      << r.err;
+  const RunResult dir = RunTool(scratch_, {"save", servers_.nginx.HttpUrl("road.se1"), scratch_.path().string()});
+  EXPECT_EQ(dir.status, 1);
+  EXPECT_NE(dir.err.find("Is a directory"), std::string::npos) << dir.err;
+}
+
 }  // namespace
 }  // namespace vialto::test::cli
 #endif

@@ -63,6 +63,21 @@ void ExpectUprightRoadScene(const Ppm& p, const std::string& what) {
   EXPECT_GT(verge[1], verge[2] + 30) << what << ": the bottom should be green";
 }
 
+TEST(CliMake, SyntheticSequencesHoldUpTo65535Frames) {
+  TempDir dir;
+  const RunResult most = MakeSynthetic(dir, "se1", "most.se1", 65535, {"--size", "8x8"});
+  ASSERT_EQ(most.status, 0) << most.err;
+  EXPECT_NE(most.out.find("se1, 65535 frames"), std::string::npos) << most.out;
+  const RunResult info = RunTool(dir, {"info", dir.File("most.se1"), "--json"});
+  ASSERT_EQ(info.status, 0) << info.err;
+  const Json j = ParseJson(info.out);
+  EXPECT_EQ(j["frames_declared"].Number(), 65535);
+  EXPECT_EQ(j["frames_reachable"].Number(), 65535);
+  const RunResult over = MakeSynthetic(dir, "se1", "over.se1", 65536, {"--size", "8x8"});
+  EXPECT_EQ(over.status, 2);
+  EXPECT_NE(over.err.find("--synthetic"), std::string::npos) << over.err;
+}
+
 TEST(CliMake, Se1FramesAreChainedJpegsBehindSubHeaders) {
   TempDir dir;
   const RunResult r = MakeSynthetic(dir, "se1", "road.se1", 4, {"--size", "160x90"});

@@ -44,7 +44,7 @@ TEST(CliUsage, BadUsageExitsWithTwoAndSaysWhy) {
       {{"make", "se1", "--synthetic", "3"}, "-o FILE is required"},
       {{"make", "se1", "-o", "x.se1"}, "no INPUT pictures given"},
       {{"make", "se1", "-o", "x.se1", "--colour", "--synthetic", "2"}, "--colour applies to ser"},
-      {{"make", "ser", "-o", "x.ser", "--synthetic", "0"}, "outside 1..65534"},
+      {{"make", "ser", "-o", "x.ser", "--synthetic", "0"}, "outside 1..65535"},
       {{"annotate", "in.png"}, "expected IN and OUT"},
       {{"annotate", "in.png", "out.gif"}, "unknown picture type"},
       {{"annotate", "in.png", "out.png", "--color", "red", "--text", "x"}, "expected a colour"},

@@ -2,7 +2,9 @@
 #include <cstdio>
 
 #include "Args.h"
+#include "Arrow.h"
 #include "Commands.h"
+#include "FontCheck.h"
 #include "ImageFiles.h"
 #include "Overlay.h"
 
@@ -18,13 +20,18 @@ constexpr char kHelp[] =
     "\n"
     "  --text TEXT      the text (UTF-8; characters outside Windows-1252 become '?')\n"
     "  --at X,Y         top-left corner of the text, from the picture's top-left (default 8,8)\n"
-    "  --font NAME      font family (default \"DejaVu Sans\")\n"
+    "  --font NAME      font family (default \"DejaVu Sans\"); when it is not installed the\n"
+    "                   face used instead is named on stderr\n"
     "  --size PX        character height in pixels (default 16)\n"
     "  --color RRGGBB   text colour (default FFFFFF)\n"
     "  --bg RRGGBB      background of the text's cells (default: transparent)\n"
     "  --bold           bold text\n"
-    "  --arrow X,Y      an arrow whose head points at X,Y (repeatable); TILE picks the arrow\n"
-    "                   (0 default: diagonal, chosen by where the point lies; 4: horizontal)\n"
+    "  --arrow X,Y      a diagonal arrow whose tip is on the pixel X,Y (repeatable), laid on\n"
+    "                   the side of the point with the most room; a point outside the picture,\n"
+    "                   or one with no room for an arrowhead, fails\n"
+    "  --arrow X,Y,TILE the library's own placement (PasteToImgX) with base tile TILE (0..7):\n"
+    "                   0 puts a diagonal arrow's tip within 2 pixels of the point; others land\n"
+    "                   a tile away or on an empty tile (4 to 6); drawing nothing fails\n"
     "  --quality Q      JPEG quality for a .jpg OUT (default 90)\n";
 
 TextStyle ParseStyle(const Args& args) {
@@ -39,6 +46,12 @@ TextStyle ParseStyle(const Args& args) {
   if (const auto bg = args.Value("--bg")) style.background = ParseHexColour(*bg, "--bg");
   style.bold = args.Has("--bold");
   return style;
+}
+
+std::string ArrowText(const std::vector<int>& values) {
+  std::string text;
+  for (const int v : values) text += (text.empty() ? "" : ",") + std::to_string(v);
+  return text;
 }
 
 }  // namespace
@@ -74,8 +87,20 @@ int RunAnnotate(const Words& words) {
 
   const Picture picture = ReadImage(in);
   Bitmap bitmap = ToBitmap(picture);
-  if (text) DrawText(bitmap, at[0], at[1], *text, style);
-  for (const auto& arrow : arrows) DrawArrow(bitmap, arrow[0], arrow[1], arrow.size() == 3 ? arrow[2] : 0);
+  if (text) {
+    const std::string fallback = FallbackFamily(style.font, style.bold);
+    if (!fallback.empty()) {
+      std::fprintf(stderr, "vialto annotate: font \"%s\" is not installed; the text is drawn in \"%s\"\n",
+                   style.font.c_str(), fallback.c_str());
+    }
+    DrawText(bitmap, at[0], at[1], *text, style);
+  }
+  for (const auto& arrow : arrows) {
+    std::string why;
+    const bool drawn = arrow.size() == 3 ? PasteArrowTile(bitmap, arrow[0], arrow[1], arrow[2], &why)
+                                         : PointArrowAt(bitmap, arrow[0], arrow[1], &why);
+    if (!drawn) throw CommandError("--arrow " + ArrowText(arrow) + ": cannot mark the point: " + why);
+  }
   Picture result = FromBitmap(bitmap);
   // A grey picture stays grey when written to a grey format.
   if (picture.channels == 1 && outFormat == ImageFormat::kPgm) result = ToGrey(result);

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "Args.h"
+#include "Arrow.h"
 #include "BrightBlob.h"
 #include "Commands.h"
 #include "ContactSheet.h"
@@ -78,8 +79,8 @@ bool Annotate(Bitmap& bitmap, const Picture& upright, const std::string& label) 
   const auto blob = FindBrightestBlob(upright);
   if (!blob) return false;
   // Aim at the object's lower left corner, so that the arrow lies on the road beside it.
-  DrawArrow(bitmap, blob->left, std::min(blob->bottom + 2, bitmap.height - 1));
-  return true;
+  std::string why;
+  return PointArrowAt(bitmap, blob->left, std::min(blob->bottom + 2, bitmap.height - 1), &why);
 }
 
 SequenceSummary RunSequence(const std::filesystem::path& path, const std::filesystem::path& framesDir,

@@ -7,6 +7,7 @@
 #include "Commands.h"
 #include "FrameOutput.h"
 #include "FramePipeline.h"
+#include "NoticeCapture.h"
 #include "Progress.h"
 #include "Sequence.h"
 
@@ -31,8 +32,10 @@ constexpr char kHelp[] =
     "  --jobs N      frames encoded at once (default: one a core; 1 encodes each frame\n"
     "                before reading the next)\n"
     "\n"
-    "A frame that cannot be written is named on stderr and the others are still written;\n"
-    "the exit status is then 1.\n";
+    "A frame that cannot be written, that is cut short, or whose decoding raised a notice of\n"
+    "the library's JPEG codec (\"frame 3: JPEG Error: ...\") is named on stderr, and so are\n"
+    "the declared frames that cannot be reached; the other frames are still written and the\n"
+    "exit status is then 1.\n";
 
 Output ParseOutput(const std::string& name) {
   if (name == "png") return Output::kPng;
@@ -104,6 +107,75 @@ void ExtractFrames(Sequence& seq, const Selection& selection, Each each) {
   }
 }
 
+// What became of the frames: written, damaged (written, but cut short or decoded with the
+// codec's notices), failed (not written) and missing (declared, but not reached).
+class ExtractTally {
+ public:
+  explicit ExtractTally(FILE* messages) : messages_(messages) {}
+  // On the calling thread, in frame order.
+  void Retire(const FrameJob& job, const std::string& error) {
+    // What is wrong with the frame comes first, whether or not it could be written.
+    if (!job.cutShort.empty()) {
+      std::fprintf(messages_, "vialto extract: %s: %s\n", SourceOf(job).c_str(), job.cutShort.c_str());
+    }
+    for (const std::string& notice : job.notices) {
+      std::fprintf(messages_, "vialto extract: %s: %s\n", job.label.c_str(), notice.c_str());
+    }
+    if (!error.empty()) {
+      ++failed_;
+      std::fprintf(messages_, "vialto extract: %s\n", error.c_str());
+      return;
+    }
+    if (written_++ == 0) firstPath_ = job.path;
+    lastPath_ = job.path;
+    if (!job.cutShort.empty() || !job.notices.empty()) ++damaged_;
+  }
+  int Visited() const { return written_ + failed_; }
+
+  // After a walk to the end from frame `first`: the declared frames it did not reach.
+  void CountMissing(const Sequence& seq, int first, int declared) {
+    const int end = first + Visited();  // the first frame not reached
+    if (end >= declared) return;
+    missing_ = declared - end;
+    const std::string frames = missing_ == 1 ? "frame " + std::to_string(end)
+                                             : "frames " + std::to_string(end) + ".." +
+                                                   std::to_string(declared - 1);
+    std::fprintf(messages_, "vialto extract: %s: %s missing: the frames end at frame %d (%d declared)\n",
+                 seq.Source().c_str(), frames.c_str(), end - 1, declared);
+  }
+
+  void PrintSummary(const char* extension, const std::string& dir) const {
+    if (written_ > 0) {
+      std::printf("extracted %d frame%s (%s) to %s: %s%s%s\n", written_, written_ == 1 ? "" : "s",
+                  extension, dir.c_str(), std::filesystem::path(firstPath_).filename().c_str(),
+                  written_ > 1 ? " .. " : "",
+                  written_ > 1 ? std::filesystem::path(lastPath_).filename().c_str() : "");
+    }
+    if (AllWell()) return;
+    std::string parts;
+    auto add = [&](int n, const char* what) {
+      if (n == 0) return;
+      if (!parts.empty()) parts += ", ";
+      parts += std::to_string(n) + " " + what;
+    };
+    add(failed_, failed_ == 1 ? "frame could not be written" : "frames could not be written");
+    add(damaged_, damaged_ == 1 ? "frame written damaged" : "frames written damaged");
+    add(missing_, missing_ == 1 ? "declared frame missing" : "declared frames missing");
+    std::fprintf(messages_, "vialto extract: %s\n", parts.c_str());
+  }
+  bool AllWell() const { return failed_ == 0 && damaged_ == 0 && missing_ == 0; }
+
+ private:
+  // The label is "SOURCE: frame N".
+  static std::string SourceOf(const FrameJob& job) {
+    return job.label.substr(0, job.label.rfind(": frame "));
+  }
+
+  FILE* messages_;
+  int written_ = 0, failed_ = 0, damaged_ = 0, missing_ = 0;
+  std::string firstPath_, lastPath_;
+};
+
 }  // namespace
 
 int RunExtract(const Words& words) {
@@ -133,20 +205,15 @@ int RunExtract(const Words& words) {
   }
   const int total = selection.last >= 0 ? selection.last - selection.first + 1 : declared;
   const std::string stem = StemOf(seq.Source());
-  ProgressBar progress("extracting", total);
-  int written = 0, failed = 0;
-  std::string firstPath, lastPath;
+  // From here until the frames are all written, stderr belongs to the library's notices.
+  NoticeCapture capture;
+  ProgressBar progress("extracting", total, capture.UserStream());
+  ExtractTally tally(capture.UserStream());
   FramePipeline<FrameJob> pipeline(
-      jobs, [&](FrameJob& job) { WriteFrame(output, job); },
+      jobs, [&](FrameJob& job) { WriteFrame(output, job, capture); },
       [&](FrameJob& job, const std::string& error) {
-        if (error.empty()) {
-          if (written++ == 0) firstPath = job.path;
-          lastPath = job.path;
-        } else {
-          ++failed;
-          std::fprintf(stderr, "vialto extract: %s\n", error.c_str());
-        }
-        progress.Update(written + failed);
+        tally.Retire(job, error);
+        progress.Update(tally.Visited());
       });
   try {
     ExtractFrames(seq, selection, [&](const int number) {
@@ -169,18 +236,9 @@ int RunExtract(const Words& words) {
   }
   pipeline.Finish();
   progress.Finish();
-  if (written > 0) {
-    std::printf("extracted %d frame%s (%s) to %s: %s%s%s\n", written, written == 1 ? "" : "s",
-                Extension(output), dir.c_str(), std::filesystem::path(firstPath).filename().c_str(),
-                written > 1 ? " .. " : "",
-                written > 1 ? std::filesystem::path(lastPath).filename().c_str() : "");
-  }
-  if (failed > 0) {
-    std::fprintf(stderr, "vialto extract: %d frame%s could not be written\n", failed,
-                 failed == 1 ? "" : "s");
-    return 1;
-  }
-  return 0;
+  if (selection.last < 0) tally.CountMissing(seq, selection.first, declared);
+  tally.PrintSummary(Extension(output), dir);
+  return tally.AllWell() ? 0 : 1;
 }
 
 }  // namespace vialto::cli

@@ -1,9 +1,11 @@
 // vialto info: what a sequence is and what its frames are.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "Args.h"
 #include "Commands.h"
+#include "FrameCheck.h"
 #include "Json.h"
 #include "Sequence.h"
 #include "SequenceFields.h"
@@ -17,21 +19,15 @@ constexpr char kHelp[] =
     "Shows the sequence's type (ser or se1), its length, frame count and colour modes, and the\n"
     "decoded file information (the ser trailer or the se1 head).\n"
     "\n"
+    "Every frame is walked to count the frames that can be reached and to find a file that is\n"
+    "cut short (\"truncated\") or whose frames stop before its data does (\"damaged\"). A URL is\n"
+    "walked only with --frames.\n"
+    "\n"
     "  --frames   also list every frame: number, position, data length, codec tag, size and\n"
     "             colour status (1 colour, 0 grey)\n"
     "  --json     print one JSON object instead of text\n"
     "\n"
     "SOURCE is a local path or an http://, https:// or ftp:// URL.\n";
-
-// Walks from the first frame; se1 files step along the sub-header chain, ser files by number.
-std::vector<FrameEntry> WalkFrames(Sequence& seq) {
-  std::vector<FrameEntry> frames;
-  if (!seq.First()) return frames;
-  do {
-    frames.push_back(seq.Current());
-  } while (seq.Next());
-  return frames;
-}
 
 const char* ColourWord(int status) { return status == 1 ? "colour" : status == 0 ? "grey" : "?"; }
 
@@ -39,7 +35,17 @@ std::vector<NamedValue> Fields(const Sequence& seq) {
   return seq.IsSe1() ? SerHeadInfoFields(seq.HeadInfo()) : SerInfoFields(seq.Info());
 }
 
-void PrintText(const Sequence& seq, const std::vector<FrameEntry>* frames) {
+void PrintCheckText(const FrameCheck* check) {
+  if (!check) {
+    std::printf("reachable     (not walked: a URL is walked with --frames)\n");
+    return;
+  }
+  std::printf("reachable     %d\n", check->reachable);
+  std::printf("status        %s\n", check->Status());
+  for (const std::string& problem : check->problems) std::printf("  %s\n", problem.c_str());
+}
+
+void PrintText(const Sequence& seq, const FrameCheck* check, bool listFrames) {
   const SerInfo& info = seq.Info();
   std::printf("source        %s\n", seq.Source().c_str());
   std::printf("type          %s\n", seq.TypeName());
@@ -49,6 +55,7 @@ void PrintText(const Sequence& seq, const std::vector<FrameEntry>* frames) {
     std::printf("length        (remote)\n");
   }
   std::printf("frames        %d\n", info.wFrameCount);
+  PrintCheckText(check);
   std::printf("colour modes  %d / %d\n", info.byColorMode, info.byColorMode2);
   std::printf("info length   %d\n", seq.InfoLength());
   std::printf("file information:\n");
@@ -66,18 +73,33 @@ void PrintText(const Sequence& seq, const std::vector<FrameEntry>* frames) {
     }
   }
   if (column != 0) std::printf("  %s\n", line.c_str());
-  if (!frames) return;
+  if (!listFrames || !check) return;
   std::printf("%6s %10s %8s %5s %11s %s\n", "frame", "position", "length", "codec", "size",
               "colour");
-  for (const FrameEntry& f : *frames) {
+  for (const FrameEntry& f : check->frames) {
     char size[24];
     std::snprintf(size, sizeof size, "%dx%d", f.width, f.height);
-    std::printf("%6d %10d %8d %5s %11s %d %s\n", f.number, f.position, f.length, f.codec.c_str(),
-                size, f.colour, ColourWord(f.colour));
+    std::printf("%6d %10lld %8d %5s %11s %d %s\n", f.number, static_cast<long long>(f.position),
+                f.length, f.codec.c_str(), size, f.colour, ColourWord(f.colour));
   }
 }
 
-void PrintJson(const Sequence& seq, const std::vector<FrameEntry>* frames) {
+void CheckJson(JsonWriter& json, const Sequence& seq, const FrameCheck* check) {
+  json.Field("frames_declared", seq.DeclaredFrameCount());
+  if (!check) {
+    json.NullField("frames_reachable").Field("status", "unchecked").BeginArray("problems").EndArray();
+    return;
+  }
+  json.Field("frames_reachable", check->reachable)
+      .Field("status", check->Status())
+      .Field("truncated", check->truncated)
+      .Field("damaged", check->damaged);
+  json.BeginArray("problems");
+  for (const std::string& problem : check->problems) json.Field("", problem);  // an array element
+  json.EndArray();
+}
+
+void PrintJson(const Sequence& seq, const FrameCheck* check, bool listFrames) {
   const SerInfo& info = seq.Info();
   JsonWriter json;
   json.BeginObject().Field("source", seq.Source()).Field("type", seq.TypeName());
@@ -90,6 +112,7 @@ void PrintJson(const Sequence& seq, const std::vector<FrameEntry>* frames) {
       .Field("colour_mode", static_cast<int>(info.byColorMode))
       .Field("colour_mode2", static_cast<int>(info.byColorMode2))
       .Field("info_length", seq.InfoLength());
+  CheckJson(json, seq, check);
   json.BeginObject("info");
   for (const NamedValue& f : Fields(seq)) {
     if (f.isText) {
@@ -99,9 +122,9 @@ void PrintJson(const Sequence& seq, const std::vector<FrameEntry>* frames) {
     }
   }
   json.EndObject();
-  if (frames) {
+  if (listFrames && check) {
     json.BeginArray("frames");
-    for (const FrameEntry& f : *frames) {
+    for (const FrameEntry& f : check->frames) {
       json.BeginObject()
           .Field("number", f.number)
           .Field("position", f.position)
@@ -125,19 +148,18 @@ int RunInfo(const Words& words) {
   const Args args(words, {{}, {"--frames", "--json"}});
   if (args.Positionals().size() != 1) throw UsageError("expected exactly one SOURCE");
   Sequence seq(args.Positionals()[0]);
-  std::vector<FrameEntry> frames;
   const bool listFrames = args.Has("--frames");
-  if (listFrames) {
-    frames = WalkFrames(seq);
-    if (static_cast<int>(frames.size()) != seq.DeclaredFrameCount()) {
-      std::fprintf(stderr, "vialto info: %s declares %d frames, %zu found\n", seq.Source().c_str(),
-                   seq.DeclaredFrameCount(), frames.size());
-    }
-  }
+  // Remote walks cost a request or more a frame: only when the frames are asked for.
+  std::optional<FrameCheck> check;
+  if (listFrames || !seq.IsRemote()) check = CheckFrames(seq);
+  const FrameCheck* checked = check ? &*check : nullptr;
   if (args.Has("--json")) {
-    PrintJson(seq, listFrames ? &frames : nullptr);
+    PrintJson(seq, checked, listFrames);
   } else {
-    PrintText(seq, listFrames ? &frames : nullptr);
+    PrintText(seq, checked, listFrames);
+  }
+  if (checked && (checked->truncated || checked->damaged)) {
+    std::fprintf(stderr, "vialto info: %s is %s\n", seq.Source().c_str(), checked->Status());
   }
   return 0;
 }

@@ -24,7 +24,8 @@ constexpr char kHelp[] =
     "       (colour mode 2), or all colour YUV 4:2:2 with --colour (mode 1).\n"
     "\n"
     "  -o FILE         the sequence to write (replaced when it exists)\n"
-    "  --synthetic N   N frames of a synthetic road scene instead of INPUTs (deterministic)\n"
+    "  --synthetic N   N frames (1..65535) of a synthetic road scene instead of INPUTs\n"
+    "                  (deterministic)\n"
     "  --size WxH      size of synthetic se1 frames (default 480x270)\n"
     "  --colour        ser only: every frame in colour\n"
     "  --quality Q     JPEG quality 1..100 for encoded se1 frames (default 85)\n";
@@ -113,7 +114,7 @@ int RunMake(const Words& words) {
   int count = static_cast<int>(inputs.size());
   if (const auto n = args.Value("--synthetic")) {
     if (!inputs.empty()) throw UsageError("give INPUT pictures or --synthetic N, not both");
-    count = ParseIntInRange(*n, "--synthetic", 1, 65534);
+    count = ParseIntInRange(*n, "--synthetic", 1, 65535);
     const int width = options.se1 ? options.width : SerWriter::kWidth;
     const int height = options.se1 ? options.height : SerWriter::kHeight;
     synthetic = [width, height, count](int i) { return RenderRoadScene(width, height, i, count); };

@@ -1,5 +1,11 @@
 // vialto save: a local copy of a remote sequence.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -7,6 +13,7 @@
 #include "Commands.h"
 #include "Progress.h"
 #include "Sequence.h"
+#include "UrlProbe.h"
 
 namespace vialto::cli {
 namespace {
@@ -16,6 +23,29 @@ constexpr char kHelp[] =
     "\n"
     "Copies the remote sequence at URL (http://, https:// or ftp://) to the local FILE,\n"
     "replacing it when it exists, then checks that the copy opens as a sequence.\n";
+
+// Why FILE cannot be written, in the system's words; empty when it can be. A file that is not
+// there is created to find out, and removed again.
+std::string LocalWriteProblem(const std::string& path) {
+  struct stat st {};
+  const bool existed = ::stat(path.c_str(), &st) == 0;
+  if (existed && S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (existed ? 0 : O_CREAT | O_EXCL), 0644);
+  if (fd < 0) return std::strerror(errno);
+  ::close(fd);
+  if (!existed) ::unlink(path.c_str());
+  return {};
+}
+
+std::string SaveFailure(const std::string& url, const std::string& file) {
+  const std::string local = LocalWriteProblem(file);
+  if (!local.empty()) return "cannot save " + url + " to " + file + ": " + file + ": " + local;
+  const std::string remote = ProbeUrlFailure(url);
+  if (!remote.empty()) return "cannot save " + url + " to " + file + ": " + remote;
+  return "cannot save " + url + " to " + file +
+         ": the copy failed (the file can be written and the URL answers; the transfer broke off"
+         " or the disk is full)";
+}
 
 }  // namespace
 
@@ -34,7 +64,7 @@ int RunSave(const Words& words) {
     Spinner spinner("saving " + url);
     saved = Ser_SaveToLocal(seq.Handle(), file.c_str(), 0);
   }
-  if (saved != 1) throw CommandError("cannot save " + url + " to " + file + ": the copy failed");
+  if (saved != 1) throw CommandError(SaveFailure(url, file));
   std::error_code ec;
   const auto bytes = std::filesystem::file_size(file, ec);
   if (ec) throw CommandError(file + ": " + ec.message());

@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "Args.h"
+#include "FrameCheck.h"
 #include "ImageFiles.h"
+#include "NoticeCapture.h"
 #include "Sequence.h"
 #include "vialto/vialto.h"
 
@@ -69,8 +71,7 @@ PixelView ViewOf(const Picture& picture) {
   return {picture.pixels.data(), picture.width, picture.height, picture.channels};
 }
 
-// The stream's upright RGB picture, as the library's RGB frame call gives it: a grey stream is
-// widened by the library's grey-to-RGB conversion (into the job's picture buffer).
+// The stream's upright picture as decoded: RGB24, or grey at its own (full-range) levels.
 PixelView DecodeStream(FrameJob& job, LibraryBuffer& decoded) {
   uint32_t width = 0, height = 0;
   int depth = 0;
@@ -79,24 +80,35 @@ PixelView DecodeStream(FrameJob& job, LibraryBuffer& decoded) {
   if (!decoded || width < 1 || height < 1 || (depth != 24 && depth != 8)) {
     throw CommandError(job.label + ": the library could not decode it");
   }
-  const int w = static_cast<int>(width), h = static_cast<int>(height);
-  if (depth == 24) return {decoded.get(), w, h, 3};
-  job.picture.width = w;
-  job.picture.height = h;
-  job.picture.channels = 3;
-  job.picture.pixels.resize(static_cast<size_t>(w) * h * 3);
-  GrayToRGB(decoded.get(), job.picture.pixels.data(), w, h);
-  return ViewOf(job.picture);
+  return {decoded.get(), static_cast<int>(width), static_cast<int>(height), depth == 24 ? 3 : 1};
 }
 
-void WriteJpeg(const std::string& path, const PixelView& rgb) {
+// Grey pictures widened by repeating each level into R, G and B (into `scratch`).
+PixelView RgbOf(const PixelView& picture, std::vector<uint8_t>& scratch) {
+  if (picture.channels == 3) return picture;
+  const size_t n = static_cast<size_t>(picture.width) * picture.height;
+  scratch.resize(n * 3);
+  for (size_t i = 0; i < n; ++i) {
+    uint8_t* rgb = &scratch[i * 3];
+    rgb[0] = rgb[1] = rgb[2] = picture.pixels[i];
+  }
+  return {scratch.data(), picture.width, picture.height, 3};
+}
+
+// Encoded inside the capture, written outside it.
+void WriteJpeg(const std::string& path, const PixelView& picture, FrameJob& job,
+               NoticeCapture& capture) {
   uint32_t length = 0;
-  const LibraryBuffer stream(
-      RGBToJpeg(rgb.pixels, rgb.width, rgb.height, rgb.channels == 3 ? 24 : 8, kJpegQuality,
-                &length));
+  LibraryBuffer stream;
+  capture.Run(
+      [&] {
+        stream.reset(RGBToJpeg(picture.pixels, picture.width, picture.height,
+                               picture.channels == 3 ? 24 : 8, kJpegQuality, &length));
+      },
+      job.notices);
   if (!stream) {
-    throw CommandError("the library's JPEG encoder failed on a " + std::to_string(rgb.width) +
-                       " x " + std::to_string(rgb.height) + " picture (RGBToJpeg)");
+    throw CommandError("the library's JPEG encoder failed on a " + std::to_string(picture.width) +
+                       " x " + std::to_string(picture.height) + " picture (RGBToJpeg)");
   }
   WriteBytes(path, stream.get(), length);
 }
@@ -109,10 +121,9 @@ PixelView GreyOf(const PixelView& picture, std::vector<uint8_t>& scratch) {
   return {scratch.data(), picture.width, picture.height, 1};
 }
 
-void WriteYuv(const std::string& path, const PixelView& rgb, std::vector<uint8_t>& scratch) {
-  // Zeroed: with an odd width the converter leaves the last bytes of each plane as they were.
-  scratch.assign(static_cast<size_t>(rgb.width) * rgb.height * 2, 0);
-  RGBToYUV422Plane(rgb.pixels, scratch.data(), rgb.width, rgb.height);
+void WriteYuv(const std::string& path, const PixelView& picture, std::vector<uint8_t>& scratch) {
+  scratch.resize(static_cast<size_t>(picture.width) * picture.height * 2);
+  ToYuv422Planes(picture.pixels, picture.width, picture.height, picture.channels, scratch.data());
   WriteBytes(path, scratch);
 }
 
@@ -120,6 +131,8 @@ void WriteYuv(const std::string& path, const PixelView& rgb, std::vector<uint8_t
 
 void ReadFrame(Sequence& seq, Output output, FrameJob& job) {
   job.label = seq.Source() + ": frame " + std::to_string(seq.CurrentNumber());
+  job.notices.clear();
+  job.cutShort = CutShortProblem(seq, seq.Current());
   if (seq.IsSe1()) {
     ReadSe1Frame(seq, output, job);
   } else {
@@ -127,20 +140,22 @@ void ReadFrame(Sequence& seq, Output output, FrameJob& job) {
   }
 }
 
-void WriteFrame(Output output, FrameJob& job) {
+void WriteFrame(Output output, FrameJob& job, NoticeCapture& capture) {
   if (job.input == FrameJob::Input::kBytes) {
     WriteBytes(job.path, job.bytes);
     return;
   }
   LibraryBuffer decoded;
-  const PixelView picture =
-      job.input == FrameJob::Input::kPicture ? ViewOf(job.picture) : DecodeStream(job, decoded);
+  PixelView picture = ViewOf(job.picture);
+  if (job.input == FrameJob::Input::kJpegStream) {
+    capture.Run([&] { picture = DecodeStream(job, decoded); }, job.notices);
+  }
   switch (output) {
-    case Output::kPng: WriteFramePng(job.path, picture); return;
-    case Output::kPpm: WriteFramePnm(job.path, picture); return;
+    case Output::kPng: WriteFramePng(job.path, RgbOf(picture, job.scratch)); return;
+    case Output::kPpm: WriteFramePnm(job.path, RgbOf(picture, job.scratch)); return;
     case Output::kPgm: WriteFramePnm(job.path, GreyOf(picture, job.scratch)); return;
     case Output::kYuv: WriteYuv(job.path, picture, job.scratch); return;
-    case Output::kJpeg: WriteJpeg(job.path, picture); return;
+    case Output::kJpeg: WriteJpeg(job.path, picture, job, capture); return;
     case Output::kRaw: WriteBytes(job.path, job.bytes); return;
   }
 }

@@ -12,6 +12,7 @@
 
 namespace vialto::cli {
 
+class NoticeCapture;
 class Sequence;
 
 enum class Output { kPng, kJpeg, kPpm, kPgm, kYuv, kRaw };
@@ -24,12 +25,17 @@ struct FrameJob {
   std::vector<uint8_t> bytes;
   Picture picture;
   std::vector<uint8_t> scratch;  // conversions' output
+  // Set by the reading when the file ends inside the frame ("frame 3 is cut short: ...").
+  std::string cutShort;
+  // The library's notices raised while this frame was decoded or encoded.
+  std::vector<std::string> notices;
 };
 
 // Fills the job from the sequence's current frame; throws CommandError when the frame cannot
 // be read (the messages of Sequence's own frame calls).
 void ReadFrame(Sequence& seq, Output output, FrameJob& job);
-// Writes job.path; throws CommandError naming the frame or the file.
-void WriteFrame(Output output, FrameJob& job);
+// Writes job.path; throws CommandError naming the frame or the file. The library's codec runs
+// inside `capture`, its notices going to job.notices.
+void WriteFrame(Output output, FrameJob& job, NoticeCapture& capture);
 
 }  // namespace vialto::cli

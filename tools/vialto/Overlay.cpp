@@ -85,28 +85,4 @@ void DrawText(Bitmap& bitmap, int x, int y, const std::string& utf8, const TextS
   }
 }
 
-void DrawArrow(Bitmap& bitmap, int x, int y, int tile) {
-  constexpr int kTile = 64;  // the arrow picture's tiles are 64 x 64
-  if (bitmap.width < 1 || bitmap.height < 1) return;
-  // The arrow routine counts rows in storage order, bottom row first.
-  x = std::clamp(x, 0, bitmap.width);
-  const int storedRow = std::clamp(bitmap.height - 1 - y, 0, bitmap.height);
-  const int left = x > kTile ? x - kTile : x;
-  const int top = storedRow > kTile ? storedRow - kTile : storedRow;
-  if (left + kTile <= bitmap.width && top + kTile <= bitmap.height) {
-    PasteToImgX(bitmap.pixels.data(), bitmap.width, bitmap.height, x, storedRow, tile);
-    return;
-  }
-  // Near the right or top edge of a small picture the tile would stick out: paste onto a copy
-  // with room around it and keep the part that falls inside.
-  const int width = std::max(bitmap.width, left + kTile);
-  const int height = std::max(bitmap.height, top + kTile);
-  const size_t row = static_cast<size_t>(bitmap.width) * 3;
-  const size_t wideRow = static_cast<size_t>(width) * 3;
-  std::vector<uint8_t> copy(wideRow * height, 0);
-  for (int r = 0; r < bitmap.height; ++r) std::copy_n(&bitmap.pixels[r * row], row, &copy[r * wideRow]);
-  PasteToImgX(copy.data(), width, height, x, storedRow, tile);
-  for (int r = 0; r < bitmap.height; ++r) std::copy_n(&copy[r * wideRow], row, &bitmap.pixels[r * row]);
-}
-
 }  // namespace vialto::cli

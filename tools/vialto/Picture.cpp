@@ -43,6 +43,18 @@ Picture WidenToRgb(const Picture& picture) {
   return rgb;
 }
 
+void ToYuv422Planes(const uint8_t* pixels, int width, int height, int channels, uint8_t* out) {
+  const size_t n = static_cast<size_t>(width) * height;
+  if (channels == 1) {
+    std::copy_n(pixels, n, out);
+    std::fill_n(out + n, n, uint8_t{128});
+    return;
+  }
+  // Zeroed: with an odd width the converter leaves the last bytes of each plane as they were.
+  std::fill_n(out, n * 2, uint8_t{0});
+  RGBToYUV422Plane(pixels, out, width, height);
+}
+
 Picture ToGrey(const Picture& picture) {
   if (picture.channels == 1) return picture;
   Picture grey{picture.width, picture.height, 1, {}};

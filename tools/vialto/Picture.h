@@ -33,6 +33,9 @@ void SwapAndFlip(uint8_t* pixels, int width, int height);
 
 // Grey widened to RGB24 by repeating each byte (no luma offset: these are display values).
 Picture WidenToRgb(const Picture& picture);
+// YUV 4:2:2 planar (Y, then V, then U; width * height * 2 bytes into `out`): RGB24 through the
+// library's RGBToYUV422Plane, grey as its own levels with neutral chroma.
+void ToYuv422Planes(const uint8_t* pixels, int width, int height, int channels, uint8_t* out);
 // RGB24 to grey with the library's weights (RGBToGray).
 Picture ToGrey(const Picture& picture);
 // Bilinear scale with ImageResize; throws CommandError when the library refuses.

@@ -8,8 +8,11 @@ namespace vialto::cli {
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
-ProgressBar::ProgressBar(std::string label, int total)
-    : label_(std::move(label)), total_(total > 0 ? total : 1), enabled_(StderrIsTerminal()) {
+ProgressBar::ProgressBar(std::string label, int total, FILE* out)
+    : label_(std::move(label)),
+      total_(total > 0 ? total : 1),
+      out_(out),
+      enabled_(::isatty(::fileno(out)) == 1) {
   Update(0);
 }
 
@@ -21,14 +24,14 @@ void ProgressBar::Update(int done) {
   const int filled = static_cast<int>(static_cast<long long>(done) * kCells / total_);
   std::string bar(static_cast<size_t>(filled), '#');
   bar.append(static_cast<size_t>(kCells - filled), '.');
-  std::fprintf(stderr, "\r%s [%s] %d/%d", label_.c_str(), bar.c_str(), done, total_);
-  std::fflush(stderr);
+  std::fprintf(out_, "\r%s [%s] %d/%d", label_.c_str(), bar.c_str(), done, total_);
+  std::fflush(out_);
 }
 
 void ProgressBar::Finish() {
   if (!enabled_ || finished_) return;
   finished_ = true;
-  std::fputc('\n', stderr);
+  std::fputc('\n', out_);
 }
 
 Spinner::Spinner(std::string label)

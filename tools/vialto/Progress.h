@@ -2,6 +2,7 @@
 #pragma once
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -10,7 +11,8 @@ namespace vialto::cli {
 // "label [#####.....]  12/40" redrawn in place; Finish() ends the line.
 class ProgressBar {
  public:
-  ProgressBar(std::string label, int total);
+  // Drawn on `out` (stderr unless told), when that is a terminal.
+  ProgressBar(std::string label, int total, FILE* out = stderr);
   ~ProgressBar();
   ProgressBar(const ProgressBar&) = delete;
   ProgressBar& operator=(const ProgressBar&) = delete;
@@ -20,6 +22,7 @@ class ProgressBar {
  private:
   std::string label_;
   int total_;
+  FILE* out_;
   bool enabled_;
   bool finished_ = false;
 };

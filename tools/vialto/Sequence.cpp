@@ -11,6 +11,8 @@
 #include <memory>
 
 #include "Args.h"
+#include "ImageFiles.h"
+#include "UrlProbe.h"
 #include "platform/UrlScheme.h"
 #include "seq/SerFormat.h"
 
@@ -76,10 +78,12 @@ Sequence::Sequence(const std::string& source) : source_(source) {
   }
   if (opened != 1) {
     Ser_FinishSerFileDecode(decoder_);
-    throw CommandError(IsUrl(source)
-                           ? source + ": cannot open the URL (unreachable, not found, or too short"
-                                      " to be a sequence file)"
-                           : source + ": the library could not open it as a sequence file");
+    if (!IsUrl(source)) throw CommandError(source + ": the library could not open it as a sequence file");
+    const std::string reason = ProbeUrlFailure(source);
+    throw CommandError(source + ": cannot open the URL (" +
+                       (reason.empty() ? "it answers, but is too short to be a sequence file"
+                                       : reason) +
+                       ")");
   }
   type_ = Ser_GetSerFileType(decoder_);
   uint8_t raw[seq::kHeadBufBytes] = {};
@@ -98,23 +102,32 @@ Sequence::~Sequence() { Ser_FinishSerFileDecode(decoder_); }
 
 bool Sequence::First() {
   if (!IsSe1() && info_.wFrameCount == 0) return false;
-  return Ser_MoveFirst(decoder_) == 1;
+  if (Ser_MoveFirst(decoder_) != 1) return false;
+  SetPositionAfterMove(-1);
+  return true;
+}
+
+// The library's position while it fits in an int, else the one the caller tracked.
+void Sequence::SetPositionAfterMove(int64_t tracked) {
+  const int reported = Ser_GetCurrentFramePos(decoder_);
+  position_ = reported >= 0 ? reported : tracked;
 }
 
 bool Sequence::Next() {
+  const int64_t before = position_;
   if (!IsSe1()) {
     const int next = CurrentNumber() + 1;
     if (next >= info_.wFrameCount) return false;
-    return Ser_MoveTo(decoder_, next) == 1;
+    if (Ser_MoveTo(decoder_, next) != 1) return false;
+    SetPositionAfterMove(before >= 0 && serStride_ > 0 ? before + serStride_ : -1);
+    if (before >= 0 && position_ > before && serStride_ == 0) serStride_ = position_ - before;
+    return true;
   }
-  // A chain whose length field does not move forward would step onto the same frame forever.
-  const int before = Ser_GetCurrentFramePos(decoder_);
+  // The library steps along the chain by the sub-header's length, refusing lengths that do not
+  // move forward, and counts the frames.
+  const int32_t step = CurrentSubHead().nFrameLen;
   if (Ser_MoveCurrentFrameNo(decoder_, +1) != 1) return false;
-  const int after = Ser_GetCurrentFramePos(decoder_);
-  if (after <= before) {
-    Ser_MoveCurrentFrameNo(decoder_, -1);
-    return false;
-  }
+  SetPositionAfterMove(before >= 0 && step > 0 ? before + step : -1);
   return true;
 }
 
@@ -130,11 +143,13 @@ void Sequence::GoTo(int frameNo) {
     if (Ser_MoveTo(decoder_, frameNo) != 1) {
       throw CommandError(source_ + ": cannot move to frame " + std::to_string(frameNo));
     }
+    SetPositionAfterMove(serStride_ > 0 ? int64_t{frameNo} * serStride_ : -1);
     return;
   }
   // The frame search may settle on a neighbour (remote sources); walking the chain is exact.
   if (Ser_MoveTo(decoder_, frameNo) == 1 && CurrentNumber() == frameNo &&
       CurrentSubHead().nFrameNo == frameNo) {
+    SetPositionAfterMove(-1);
     return;
   }
   if (!First()) throw CommandError(source_ + ": cannot read the first frame");
@@ -149,6 +164,8 @@ void Sequence::GoTo(int frameNo) {
 
 int Sequence::CurrentNumber() const { return Ser_GetCurrentFrameNo(decoder_); }
 
+int64_t Sequence::CurrentPosition() const { return position_; }
+
 SubHeadInfo Sequence::CurrentSubHead() {
   uint8_t raw[seq::kSubHeadBytes] = {};
   Ser_GetCurrentSubHeadInfo(decoder_, raw);
@@ -160,7 +177,7 @@ SubHeadInfo Sequence::CurrentSubHead() {
 FrameEntry Sequence::Current() {
   FrameEntry entry;
   entry.number = CurrentNumber();
-  entry.position = Ser_GetCurrentFramePos(decoder_);
+  entry.position = position_;
   entry.length = Ser_GetCurrentFrameDataLength(decoder_);
   entry.colour = Ser_GetColorStatus(decoder_);
   if (IsSe1()) {
@@ -171,7 +188,9 @@ FrameEntry Sequence::Current() {
     }
     entry.width = sub.wWidth;
     entry.height = sub.wHeight;
+    entry.span = sub.nFrameLen;
   } else {
+    entry.span = entry.length;
     entry.codec = "raw";
     entry.width = kSerWidth;
     entry.height = kSerHeight;
@@ -200,20 +219,24 @@ std::vector<uint8_t> Sequence::StoredData() {
   return std::vector<uint8_t>(data.get(), data.get() + length);
 }
 
-Picture Sequence::UprightRgb() {
+Picture Sequence::DecodedSe1() {
   RequireDecodableCodec();
+  // The stored stream decodes upright in RGB order whatever the tag says.
+  return DecodeJpeg(StoredData(), FrameLabel());
+}
+
+Picture Sequence::UprightRgb() {
+  if (IsSe1()) return WidenToRgb(DecodedSe1());
   int w = 0, h = 0, aux = 0;
   FrameBuffer rgb(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 3), {decoder_});
   if (!rgb || w < 1 || h < 1) throw CommandError(FrameLabel() + ": the library could not decode it");
   Picture picture = Picture::Rgb(w, h);
   std::copy_n(rgb.get(), picture.pixels.size(), picture.pixels.begin());
-  // "JPE" frames come out in bitmap order: turn them back.
-  if (IsSe1() && CodecIs("JPE")) SwapAndFlip(picture.pixels.data(), w, h);
   return picture;
 }
 
 Picture Sequence::Grey() {
-  if (IsSe1()) return ToGrey(UprightRgb());
+  if (IsSe1()) return ToGrey(DecodedSe1());
   // A "ser" frame's first 768 x 288 bytes are its grey picture or its luminance plane.
   int w = 0, h = 0, aux = 0;
   FrameBuffer grey(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 1), {decoder_});
@@ -224,11 +247,12 @@ Picture Sequence::Grey() {
 
 std::vector<uint8_t> Sequence::Yuv422(int* width, int* height) {
   if (IsSe1()) {
-    const Picture rgb = UprightRgb();
-    std::vector<uint8_t> yuv(static_cast<size_t>(rgb.width) * rgb.height * 2);
-    RGBToYUV422Plane(rgb.pixels.data(), yuv.data(), rgb.width, rgb.height);
-    *width = rgb.width;
-    *height = rgb.height;
+    const Picture decoded = DecodedSe1();
+    std::vector<uint8_t> yuv(static_cast<size_t>(decoded.width) * decoded.height * 2);
+    ToYuv422Planes(decoded.pixels.data(), decoded.width, decoded.height, decoded.channels,
+                   yuv.data());
+    *width = decoded.width;
+    *height = decoded.height;
     return yuv;
   }
   int aux = 0;
@@ -239,16 +263,6 @@ std::vector<uint8_t> Sequence::Yuv422(int* width, int* height) {
   return std::vector<uint8_t>(yuv.get(), yuv.get() + static_cast<size_t>(*width) * *height * 2);
 }
 
-Bitmap Sequence::ForDrawing() {
-  RequireDecodableCodec();
-  if (IsSe1() && CodecIs("JPE")) {
-    // Already in bitmap order as the library hands it out.
-    int w = 0, h = 0, aux = 0;
-    FrameBuffer bgr(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 3), {decoder_});
-    if (!bgr || w < 1 || h < 1) throw CommandError(FrameLabel() + ": the library could not decode it");
-    return Bitmap{w, h, std::vector<uint8_t>(bgr.get(), bgr.get() + static_cast<size_t>(w) * h * 3)};
-  }
-  return ToBitmap(UprightRgb());
-}
+Bitmap Sequence::ForDrawing() { return ToBitmap(UprightRgb()); }
 
 }  // namespace vialto::cli

@@ -13,7 +13,8 @@ namespace vialto::cli {
 // One line of `vialto info --frames`.
 struct FrameEntry {
   int number = 0;
-  int position = 0;
+  int64_t position = -1;  // byte offset of the frame (an se1 frame's sub-header); -1 unknown
+  int64_t span = 0;       // bytes from the position to the next frame's
   int length = 0;
   std::string codec;  // "JPE"/"JPG" for se1 frames, "raw" for ser frames
   int width = 0;
@@ -49,6 +50,8 @@ class Sequence {
   int64_t FileLength() const { return fileLength_; }
 
   // Navigation. First/Next return false at the end; GoTo throws for a frame that is not there.
+  // First and Next keep the frame's 64-bit position themselves: the library's own position
+  // call stops at INT_MAX.
   bool First();
   bool Next();
   void GoTo(int frameNo);
@@ -56,8 +59,13 @@ class Sequence {
   FrameEntry Current();
   SubHeadInfo CurrentSubHead();
 
+  // The current frame's byte offset, -1 when not known (after a jump past INT_MAX).
+  int64_t CurrentPosition() const;
+
   // The current frame's data.
   std::vector<uint8_t> StoredData();
+  // Upright pictures. A grey "se1" frame keeps its decoded levels (repeated into R, G and B
+  // for RGB); the library's grey-to-RGB conversion is meant for video-range luma.
   Picture UprightRgb();
   Picture Grey();
   std::vector<uint8_t> Yuv422(int* width, int* height);
@@ -69,6 +77,9 @@ class Sequence {
  private:
   bool CodecIs(const char* tag);
   std::string FrameLabel() const;
+  // The se1 frame's stored stream decoded as it is: RGB or grey.
+  Picture DecodedSe1();
+  void SetPositionAfterMove(int64_t tracked);
 
   std::string source_;
   CSerFileDecode* decoder_ = nullptr;
@@ -78,6 +89,8 @@ class Sequence {
   int infoLength_ = -1;
   std::vector<uint8_t> infoBytes_;
   int64_t fileLength_ = -1;
+  int64_t position_ = -1;
+  int64_t serStride_ = 0;  // bytes between "ser" frames, learnt on the first step
 };
 
 }  // namespace vialto::cli

@@ -111,7 +111,7 @@ SerWriter::~SerWriter() {
 void SerWriter::Write(const void* data, size_t size) { WriteOrThrow(file_, path_, data, size); }
 
 void SerWriter::AddFrame(const Picture& rgb) {
-  CheckFrameLimit(frames_);
+  CheckFrameLimit(frames_ + (havePending_ ? 1 : 0));  // the held-back frame counts too
   if (allColour_) {
     WriteFrame(rgb, true);
     return;
