@@ -13,17 +13,31 @@ std::vector<std::string> Reversed(const std::vector<std::string>& words) {
   return {words.rbegin(), words.rend()};
 }
 
-// CLI11 names the option at the start of an ArgumentMismatch message ("--frame: 1 required...",
-// "--json was given a disallowed flag override").
-std::string UsageMessage(const CLI::ArgumentMismatch& e) {
-  const std::string what = e.what();
-  const size_t colon = what.find(": ");
-  if (const size_t flag = what.find(" was given a disallowed flag override");
-      flag != std::string::npos) {
-    return "option " + what.substr(0, flag) + " takes no value";
+// The declared option an ArgumentMismatch is about: CLI11 starts its message with the option's
+// name, with or without its dashes ("--frame: 1 required TEXT missing", "json was given a
+// disallowed flag override").
+std::string OptionNamed(const std::string& what, const OptionSpec& options) {
+  std::string best;
+  for (const auto* names : {&options.valued, &options.flags}) {
+    for (const std::string& name : *names) {
+      const std::string bare = name.substr(name.find_first_not_of('-'));
+      for (const std::string& form : {name, bare}) {
+        const bool named = what.rfind(form, 0) == 0 &&
+                           (what.size() == form.size() || what[form.size()] == ':' ||
+                            what[form.size()] == ' ');
+        if (named && name.size() > best.size()) best = name;
+      }
+    }
   }
-  if (colon != std::string::npos) return "option " + what.substr(0, colon) + " needs a value";
-  return what;
+  return best;
+}
+
+std::string UsageMessage(const CLI::ArgumentMismatch& e, const OptionSpec& options) {
+  const std::string what = e.what();
+  const std::string name = OptionNamed(what, options);
+  if (name.empty()) return what;
+  if (what.find("flag override") != std::string::npos) return "option " + name + " takes no value";
+  return "option " + name + " needs a value";
 }
 
 // The option part of a word CLI11 left over: "--bogus=3" names "--bogus".
@@ -51,12 +65,13 @@ Args::Args(const std::vector<std::string>& words, const OptionSpec& options) {
   try {
     app.parse(reversed);
   } catch (const CLI::ArgumentMismatch& e) {
-    throw UsageError(UsageMessage(e));
+    throw UsageError(UsageMessage(e, options));
   } catch (const CLI::ParseError& e) {
     throw UsageError(e.what());
   }
   for (const std::string& word : app.remaining()) {
-    throw UsageError("unknown option " + OptionName(word));
+    // CLI11 passes the first "--" on with the words it did not take; it is no option.
+    if (word != "--") throw UsageError("unknown option " + OptionName(word));
   }
   for (const auto& [name, option] : declared) {
     if (option->count() == 0) continue;
