@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Follows README.md's "Linking" section as a user would: installs the build to a temporary prefix
 # (in place of /opt/vialto), takes the API example and the CMakeLists.txt from the README, runs
-# the section's shell blocks as written and checks that both programs read a sample sequence.
+# the section's shell blocks as written and checks that both programs read a sample sequence;
+# also that vialto.pc leads back to its prefix from a multiarch library folder.
 # Usage: scripts/check-linking.sh [BUILD_DIR]   (default: build, or $VIALTO_BUILD_DIR)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,6 +41,22 @@ if [ "$(cd "$pc_libdir" && pwd)" != "$lib" ]; then
   echo "vialto.pc names libdir $pc_libdir, the library is in $lib"
   exit 1
 fi
+
+# And so with Debian's multiarch library folder: a configure-only tree writes the file, which
+# must lead from lib/x86_64-linux-gnu/pkgconfig back to the prefix.
+cmake -S "$src" -B "$work/multiarch" -G Ninja -DCMAKE_INSTALL_LIBDIR=lib/x86_64-linux-gnu \
+      -DVIALTO_BUILD_TESTS=OFF -DVIALTO_BUILD_BENCH=OFF -DVIALTO_BUILD_TOOLS=OFF >/dev/null
+multi="$work/multi-prefix"
+mkdir -p "$multi/lib/x86_64-linux-gnu/pkgconfig" "$multi/include"
+cp "$work/multiarch/vialto.pc" "$multi/lib/x86_64-linux-gnu/pkgconfig/"
+for variable in libdir:lib/x86_64-linux-gnu includedir:include; do
+  got=$(PKG_CONFIG_PATH="$multi/lib/x86_64-linux-gnu/pkgconfig" \
+        pkg-config --variable="${variable%%:*}" vialto)
+  if [ "$(cd "$got" 2>/dev/null && pwd)" != "$multi/${variable#*:}" ]; then
+    echo "multiarch vialto.pc names ${variable%%:*} $got"
+    exit 1
+  fi
+done
 
 cd "$work/host"
 for n in 1 2; do
