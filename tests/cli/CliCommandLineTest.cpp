@@ -24,13 +24,13 @@ TEST(CliCommandLine, ValuesInlineOrFollowingAndTheLastOneWins) {
   TempDir dir;
   const std::string se1 = Sample(dir, "road.se1");
   // "--as=raw" and "--as raw" are the same option; given twice, the last counts.
-  const RunResult inlined = RunTool(dir, {"extract", se1, "--as=raw", "--frame=1", "-o", "a"},
-                                    dir.path().string());
+  const RunResult inlined =
+      RunTool(dir, {"extract", se1, "--as=raw", "--frame=1", "-o", "a"}, dir.path().string());
   ASSERT_EQ(inlined.status, 0) << inlined.err;
   EXPECT_TRUE(std::filesystem::exists(dir.File("a/road-000001.raw")));
-  const RunResult twice = RunTool(dir, {"extract", se1, "--as", "png", "--frame", "0", "--as",
-                                        "raw", "-o", "b"},
-                                  dir.path().string());
+  const RunResult twice =
+      RunTool(dir, {"extract", se1, "--as", "png", "--frame", "0", "--as", "raw", "-o", "b"},
+              dir.path().string());
   ASSERT_EQ(twice.status, 0) << twice.err;
   EXPECT_TRUE(std::filesystem::exists(dir.File("b/road-000000.raw")));
   EXPECT_FALSE(std::filesystem::exists(dir.File("b/road-000000.png")));
@@ -54,6 +54,7 @@ TEST(CliCommandLine, ValuesThatLookLikeOptionsAreTakenAsValues) {
       {{"extract", se1, "--frame", "-1"}, "--frame: frame numbers count from 0"},
       {{"extract", se1, "--frame", "--all"}, "--frame: '--all' is not a whole number"},
       {{"extract", se1, "--as", "-"}, "unknown format '-'"},
+      {{"extract", se1, "--as", "-o=x"}, "unknown format '-o=x'"},
       {{"annotate", "in.png", "out.png", "--text", "x", "--size", "-3"}, "-3 is outside 4..500"},
       {{"annotate", "in.png", "out.png", "--arrow", "-5,x"}, "'x' is not a whole number"},
   };
@@ -75,6 +76,7 @@ TEST(CliCommandLine, OptionMistakesAreNamedInTheToolsWords) {
       {{"info", se1, "--json=yes"}, "option --json takes no value"},
       {{"info", se1, "--bogus=3"}, "unknown option --bogus"},
       {{"info", se1, "-q"}, "unknown option -q"},
+      {{"extract", se1, "-o=out"}, "unknown option -o=out"},
       {{"extract", se1, "-o"}, "option -o needs a value"},
       {{"make", "se1", "-o", "x.se1", "--quality"}, "option --quality needs a value"},
   };
@@ -106,12 +108,15 @@ TEST(CliCommandLine, DoubleDashEndsOptionsAndHelpBeforeIt) {
 TEST(CliInfoJson, NamesThatAreNotPlainTextStayValidJson) {
   TempDir dir;
   // Quotes, a backslash, a control character and a byte that is not UTF-8.
-  const std::string odd = Sample(dir, "a\"b\\c\x01" "d\xff.se1");
+  const std::string odd = Sample(dir,
+                                 "a\"b\\c\x01"
+                                 "d\xff.se1");
   const RunResult r = RunTool(dir, {"info", odd, "--json"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Has(r.out, "a\\\"b\\\\c\\u0001d")) << r.out;
   const Json j = ParseJson(r.out);
-  EXPECT_EQ(j["source"].String(), dir.File("a\"b\\c\x01" "d\xEF\xBF\xBD.se1"));
+  EXPECT_EQ(j["source"].String(), dir.File("a\"b\\c\x01"
+                                           "d\xEF\xBF\xBD.se1"));
   EXPECT_EQ(j["type"].String(), "se1");
   // One line, the fields in the order the text output shows them.
   EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);

@@ -22,9 +22,9 @@ std::string OptionNamed(const std::string& what, const OptionSpec& options) {
     for (const std::string& name : *names) {
       const std::string bare = name.substr(name.find_first_not_of('-'));
       for (const std::string& form : {name, bare}) {
-        const bool named = what.rfind(form, 0) == 0 &&
-                           (what.size() == form.size() || what[form.size()] == ':' ||
-                            what[form.size()] == ' ');
+        const bool named =
+            what.rfind(form, 0) == 0 &&
+            (what.size() == form.size() || what[form.size()] == ':' || what[form.size()] == ' ');
         if (named && name.size() > best.size()) best = name;
       }
     }
@@ -46,6 +46,24 @@ std::string OptionName(const std::string& word) {
   return word;
 }
 
+// CLI11 reads "-o=out" as -o with the value "=out", which would quietly make a folder named
+// "=out"; the tool refuses a short option written with '=' instead. Words that are the value of
+// the option before them, and everything after "--", are left alone.
+void RefuseShortOptionsWithEquals(const std::vector<std::string>& words,
+                                  const OptionSpec& options) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word == "--") return;
+    if (std::find(options.valued.begin(), options.valued.end(), word) != options.valued.end()) {
+      ++i;
+      continue;
+    }
+    const bool shortWithEquals = word.size() > 2 && word[0] == '-' && word[1] != '-' &&
+                                 !(word[1] >= '0' && word[1] <= '9') && word[2] == '=';
+    if (shortWithEquals) throw UsageError("unknown option " + word);
+  }
+}
+
 }  // namespace
 
 Args::Args(const std::vector<std::string>& words, const OptionSpec& options) {
@@ -61,6 +79,7 @@ Args::Args(const std::vector<std::string>& words, const OptionSpec& options) {
   }
   app.add_option("words", positionals_);
 
+  RefuseShortOptionsWithEquals(words, options);
   std::vector<std::string> reversed = Reversed(words);
   try {
     app.parse(reversed);
