@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# The checks CI runs after the plain test suite: the whole suite under AddressSanitizer + UBSan,
-# the concurrency tests under ThreadSanitizer, and each fuzz target for a bounded time.
+# The checks CI runs after the plain test suite: the README's linking steps on the plain build,
+# the whole suite under AddressSanitizer + UBSan, the concurrency tests under ThreadSanitizer,
+# and each fuzz target for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${VIALTO_FUZZ_SECONDS:-45}
+
+echo "== README linking: install, pkg-config and find_package hosts"
+scripts/check-linking.sh "${VIALTO_BUILD_DIR:-build}"
 
 echo "== AddressSanitizer + UBSan: whole suite"
 VIALTO_BUILD_DIR=build-asan scripts/build.sh -DVIALTO_SANITIZE=ON -DVIALTO_BUILD_BENCH=OFF
@@ -12,7 +16,7 @@ VIALTO_BUILD_DIR=build-asan scripts/build.sh -DVIALTO_SANITIZE=ON -DVIALTO_BUILD
 
 echo "== ThreadSanitizer: concurrency tests"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVIALTO_TSAN=ON \
-      -DVIALTO_BUILD_BENCH=OFF -DVIALTO_BUILD_TOOLS=OFF >/dev/null
+      -DVIALTO_WERROR=ON -DVIALTO_BUILD_BENCH=OFF -DVIALTO_BUILD_TOOLS=OFF >/dev/null
 cmake --build build-tsan -j"$(nproc)" --target vialto_tests
 TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/vialto_tests --gtest_filter='*Concurren*:*Thread*'
 

@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
   libjpeg62-turbo-dev libturbojpeg0-dev libcurl4-openssl-dev libfreetype-dev libfontconfig-dev
-  fonts-dejavu-core libpng-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
+  fonts-dejavu-core fonts-dejavu-extra libpng-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
+  libcli11-dev nlohmann-json3-dev
   nginx-light python3-pyftpdlib openssl clang libclang-rt-14-dev
   python3-numpy python3-pytest python3-pil python3-dask python3-distributed python3-pandas
   python3-venv python3-pip python3-setuptools python3-wheel

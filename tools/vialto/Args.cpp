@@ -1,54 +1,104 @@
 #include "Args.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <utility>
 
 namespace vialto::cli {
 namespace {
 
-bool Contains(const std::vector<std::string>& list, const std::string& name) {
-  return std::find(list.begin(), list.end(), name) != list.end();
+// CLI11 takes the words last first.
+std::vector<std::string> Reversed(const std::vector<std::string>& words) {
+  return {words.rbegin(), words.rend()};
 }
 
-bool LooksLikeOption(const std::string& word) {
-  // A lone "-" and negative numbers are values, not options.
-  if (word.size() < 2 || word[0] != '-') return false;
-  return !(word[1] >= '0' && word[1] <= '9');
+// The declared option an ArgumentMismatch is about: CLI11 starts its message with the option's
+// name, with or without its dashes ("--frame: 1 required TEXT missing", "json was given a
+// disallowed flag override").
+std::string OptionNamed(const std::string& what, const OptionSpec& options) {
+  std::string best;
+  for (const auto* names : {&options.valued, &options.flags}) {
+    for (const std::string& name : *names) {
+      const std::string bare = name.substr(name.find_first_not_of('-'));
+      for (const std::string& form : {name, bare}) {
+        const bool named =
+            what.rfind(form, 0) == 0 &&
+            (what.size() == form.size() || what[form.size()] == ':' || what[form.size()] == ' ');
+        if (named && name.size() > best.size()) best = name;
+      }
+    }
+  }
+  return best;
+}
+
+std::string UsageMessage(const CLI::ArgumentMismatch& e, const OptionSpec& options) {
+  const std::string what = e.what();
+  const std::string name = OptionNamed(what, options);
+  if (name.empty()) return what;
+  if (what.find("flag override") != std::string::npos) return "option " + name + " takes no value";
+  return "option " + name + " needs a value";
+}
+
+// The option part of a word CLI11 left over: "--bogus=3" names "--bogus".
+std::string OptionName(const std::string& word) {
+  if (word.rfind("--", 0) == 0) return word.substr(0, word.find('='));
+  return word;
+}
+
+// CLI11 reads "-o=out" as -o with the value "=out", which would quietly make a folder named
+// "=out"; the tool refuses a short option written with '=' instead. Words that are the value of
+// the option before them, and everything after "--", are left alone.
+void RefuseShortOptionsWithEquals(const std::vector<std::string>& words,
+                                  const OptionSpec& options) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word == "--") return;
+    if (std::find(options.valued.begin(), options.valued.end(), word) != options.valued.end()) {
+      ++i;
+      continue;
+    }
+    const bool shortWithEquals = word.size() > 2 && word[0] == '-' && word[1] != '-' &&
+                                 !(word[1] >= '0' && word[1] <= '9') && word[2] == '=';
+    if (shortWithEquals) throw UsageError("unknown option " + word);
+  }
 }
 
 }  // namespace
 
 Args::Args(const std::vector<std::string>& words, const OptionSpec& options) {
-  bool onlyPositionals = false;
-  for (size_t i = 0; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    if (onlyPositionals || !LooksLikeOption(word)) {
-      positionals_.push_back(word);
-      continue;
-    }
-    if (word == "--") {
-      onlyPositionals = true;
-      continue;
-    }
-    std::string name = word;
-    std::optional<std::string> inlineValue;
-    if (const size_t eq = word.find('='); eq != std::string::npos && word.rfind("--", 0) == 0) {
-      name = word.substr(0, eq);
-      inlineValue = word.substr(eq + 1);
-    }
-    if (Contains(options.flags, name)) {
-      if (inlineValue) throw UsageError("option " + name + " takes no value");
-      values_[name].push_back("");
-    } else if (Contains(options.valued, name)) {
-      if (!inlineValue) {
-        if (i + 1 >= words.size()) throw UsageError("option " + name + " needs a value");
-        inlineValue = words[++i];
-      }
-      values_[name].push_back(*inlineValue);
+  CLI::App app;
+  app.set_help_flag();  // help is asked for and answered before parsing (PrintHelpIfAsked)
+  app.allow_extras();   // unknown options are reported below, in the tool's words
+  std::vector<std::pair<std::string, CLI::Option*>> declared;
+  for (const std::string& name : options.valued) {
+    declared.emplace_back(name, app.add_option(name)->expected(1)->take_all());
+  }
+  for (const std::string& name : options.flags) {
+    declared.emplace_back(name, app.add_flag(name)->disable_flag_override());
+  }
+  app.add_option("words", positionals_);
+
+  RefuseShortOptionsWithEquals(words, options);
+  std::vector<std::string> reversed = Reversed(words);
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ArgumentMismatch& e) {
+    throw UsageError(UsageMessage(e, options));
+  } catch (const CLI::ParseError& e) {
+    throw UsageError(e.what());
+  }
+  for (const std::string& word : app.remaining()) {
+    // CLI11 passes the first "--" on with the words it did not take; it is no option.
+    if (word != "--") throw UsageError("unknown option " + OptionName(word));
+  }
+  for (const auto& [name, option] : declared) {
+    if (option->count() == 0) continue;
+    std::vector<std::string>& values = values_[name];
+    if (option->get_items_expected_max() == 0) {
+      values.assign(option->count(), "");
     } else {
-      throw UsageError("unknown option " + name);
+      values = option->results();
     }
   }
 }
@@ -65,9 +115,17 @@ std::vector<std::string> Args::Values(const std::string& name) const {
 }
 
 bool WantsHelp(const std::vector<std::string>& words) {
-  for (const std::string& word : words) {
-    if (word == "--") return false;
-    if (word == "--help" || word == "-h") return true;
+  CLI::App app;
+  app.allow_extras();
+  std::vector<std::string> ignored;
+  app.add_option("words", ignored);
+  std::vector<std::string> reversed = Reversed(words);
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    return true;
+  } catch (const CLI::ParseError&) {
+    return false;  // the command's own parse reports it
   }
   return false;
 }
@@ -76,71 +134,6 @@ bool PrintHelpIfAsked(const std::vector<std::string>& words, const char* text) {
   if (!WantsHelp(words)) return false;
   std::fputs(text, stdout);
   return true;
-}
-
-int ParseInt(const std::string& text, const std::string& what) {
-  errno = 0;
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || errno == ERANGE || value < -2147483647L ||
-      value > 2147483647L) {
-    throw UsageError(what + ": '" + text + "' is not a whole number");
-  }
-  return static_cast<int>(value);
-}
-
-int ParseIntInRange(const std::string& text, const std::string& what, int low, int high) {
-  const int value = ParseInt(text, what);
-  if (value < low || value > high) {
-    throw UsageError(what + ": " + text + " is outside " + std::to_string(low) + ".." +
-                     std::to_string(high));
-  }
-  return value;
-}
-
-std::vector<int> ParseIntList(const std::string& text, const std::string& what, size_t minCount,
-                              size_t maxCount) {
-  std::vector<int> values;
-  size_t start = 0;
-  while (true) {
-    const size_t comma = text.find(',', start);
-    values.push_back(ParseInt(text.substr(start, comma - start), what));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  if (values.size() < minCount || values.size() > maxCount) {
-    throw UsageError(what + ": expected " + std::to_string(minCount) +
-                     (minCount == maxCount ? "" : " or " + std::to_string(maxCount)) +
-                     " comma-separated numbers, got '" + text + "'");
-  }
-  return values;
-}
-
-std::pair<int, int> ParseRange(const std::string& text, const std::string& what) {
-  const size_t colon = text.find(':');
-  if (colon == std::string::npos) throw UsageError(what + ": expected A:B, got '" + text + "'");
-  const int first = ParseInt(text.substr(0, colon), what);
-  const int last = ParseInt(text.substr(colon + 1), what);
-  if (first < 0 || last < first) {
-    throw UsageError(what + ": '" + text + "' is not a range A:B with 0 <= A <= B");
-  }
-  return {first, last};
-}
-
-std::pair<int, int> ParseSize(const std::string& text, const std::string& what) {
-  const size_t x = text.find('x');
-  if (x == std::string::npos) throw UsageError(what + ": expected WxH, got '" + text + "'");
-  const int width = ParseIntInRange(text.substr(0, x), what + " width", 4, 8192);
-  const int height = ParseIntInRange(text.substr(x + 1), what + " height", 4, 8192);
-  return {width, height};
-}
-
-uint32_t ParseHexColour(const std::string& text, const std::string& what) {
-  const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
-  const bool valid = digits.size() == 6 &&
-                     digits.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-  if (!valid) throw UsageError(what + ": expected a colour RRGGBB, got '" + text + "'");
-  return static_cast<uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
 }
 
 }  // namespace vialto::cli

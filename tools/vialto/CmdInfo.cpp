@@ -6,7 +6,7 @@
 #include "Args.h"
 #include "Commands.h"
 #include "FrameCheck.h"
-#include "Json.h"
+#include "JsonOutput.h"
 #include "Sequence.h"
 #include "SequenceFields.h"
 
@@ -84,61 +84,53 @@ void PrintText(const Sequence& seq, const FrameCheck* check, bool listFrames) {
   }
 }
 
-void CheckJson(JsonWriter& json, const Sequence& seq, const FrameCheck* check) {
-  json.Field("frames_declared", seq.DeclaredFrameCount());
+void CheckJson(nlohmann::ordered_json& json, const Sequence& seq, const FrameCheck* check) {
+  json["frames_declared"] = seq.DeclaredFrameCount();
   if (!check) {
-    json.NullField("frames_reachable").Field("status", "unchecked").BeginArray("problems").EndArray();
+    json["frames_reachable"] = nullptr;
+    json["status"] = "unchecked";
+    json["problems"] = nlohmann::ordered_json::array();
     return;
   }
-  json.Field("frames_reachable", check->reachable)
-      .Field("status", check->Status())
-      .Field("truncated", check->truncated)
-      .Field("damaged", check->damaged);
-  json.BeginArray("problems");
-  for (const std::string& problem : check->problems) json.Field("", problem);  // an array element
-  json.EndArray();
+  json["frames_reachable"] = check->reachable;
+  json["status"] = check->Status();
+  json["truncated"] = check->truncated;
+  json["damaged"] = check->damaged;
+  json["problems"] = check->problems;
 }
 
 void PrintJson(const Sequence& seq, const FrameCheck* check, bool listFrames) {
   const SerInfo& info = seq.Info();
-  JsonWriter json;
-  json.BeginObject().Field("source", seq.Source()).Field("type", seq.TypeName());
-  if (seq.FileLength() >= 0) {
-    json.Field("length", seq.FileLength());
-  } else {
-    json.NullField("length");
-  }
-  json.Field("frame_count", static_cast<int>(info.wFrameCount))
-      .Field("colour_mode", static_cast<int>(info.byColorMode))
-      .Field("colour_mode2", static_cast<int>(info.byColorMode2))
-      .Field("info_length", seq.InfoLength());
+  nlohmann::ordered_json json;  // fields in the order written
+  json["source"] = seq.Source();
+  json["type"] = seq.TypeName();
+  json["length"] = seq.FileLength() >= 0 ? nlohmann::ordered_json(seq.FileLength()) : nullptr;
+  json["frame_count"] = static_cast<int>(info.wFrameCount);
+  json["colour_mode"] = static_cast<int>(info.byColorMode);
+  json["colour_mode2"] = static_cast<int>(info.byColorMode2);
+  json["info_length"] = seq.InfoLength();
   CheckJson(json, seq, check);
-  json.BeginObject("info");
+  json["info"] = nlohmann::ordered_json::object();
   for (const NamedValue& f : Fields(seq)) {
     if (f.isText) {
-      json.Field(f.name, f.text);
+      json["info"][f.name] = f.text;
     } else {
-      json.Field(f.name, f.number);
+      json["info"][f.name] = f.number;
     }
   }
-  json.EndObject();
   if (listFrames && check) {
-    json.BeginArray("frames");
+    json["frames"] = nlohmann::ordered_json::array();
     for (const FrameEntry& f : check->frames) {
-      json.BeginObject()
-          .Field("number", f.number)
-          .Field("position", f.position)
-          .Field("length", f.length)
-          .Field("codec", f.codec)
-          .Field("width", f.width)
-          .Field("height", f.height)
-          .Field("colour", f.colour)
-          .EndObject();
+      json["frames"].push_back({{"number", f.number},
+                                {"position", f.position},
+                                {"length", f.length},
+                                {"codec", f.codec},
+                                {"width", f.width},
+                                {"height", f.height},
+                                {"colour", f.colour}});
     }
-    json.EndArray();
   }
-  json.EndObject();
-  std::printf("%s\n", json.Text().c_str());
+  std::printf("%s\n", DumpJson(json).c_str());
 }
 
 }  // namespace
