@@ -8,6 +8,7 @@ packages=(
   nginx-light python3-pyftpdlib openssl clang libclang-rt-14-dev
   python3-numpy python3-pytest python3-pil python3-dask python3-distributed python3-pandas
   python3-venv python3-pip python3-setuptools python3-wheel
+  libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,98 @@
+#include "FramePictures.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "../FrameFiles.h"
+#include "../ImageFiles.h"
+#include "../Overlay.h"
+#include "../Picture.h"
+#include "../Sequence.h"
+#include "HttpError.h"
+
+namespace vialto::cli::view {
+namespace {
+
+constexpr int kNominalFramesPerSecond = 25;
+constexpr int kThumbnailQuality = 80;
+constexpr char kJpegType[] = "image/jpeg";
+constexpr char kPngType[] = "image/png";
+
+std::string AsString(const std::vector<uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+Blob Png(const Picture& picture) {
+  const PixelView view{picture.pixels.data(), picture.width, picture.height, picture.channels};
+  return Blob{AsString(EncodeFramePng(view)), kPngType};
+}
+
+Blob Jpeg(const Picture& picture, int quality) {
+  return Blob{AsString(EncodeJpeg(picture, quality)), kJpegType};
+}
+
+void DrawStamp(Bitmap& bitmap, int frameNo) {
+  TextStyle style;
+  style.sizePx = std::max(12, bitmap.height / 16);
+  style.background = 0x000000;
+  DrawText(bitmap, 6, 6, "frame " + std::to_string(frameNo) + "  " + FrameTimeText(frameNo), style);
+}
+
+}  // namespace
+
+std::string FrameTimeText(int frameNo) {
+  const long long ms = static_cast<long long>(frameNo) * 1000 / kNominalFramesPerSecond;
+  char text[40];
+  std::snprintf(text, sizeof text, "%02lld:%02lld.%03lld", ms / 60000, ms / 1000 % 60, ms % 1000);
+  return text;
+}
+
+double FrameSeconds(int frameNo) { return static_cast<double>(frameNo) / kNominalFramesPerSecond; }
+
+bool StoredJpegIsUpright(Sequence& seq) {
+  if (!seq.IsSe1()) return false;
+  std::string codec = seq.Current().codec;
+  for (char& c : codec) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return codec == "JPG";
+}
+
+Blob FramePicture(Sequence& seq) {
+  if (StoredJpegIsUpright(seq)) {
+    const std::vector<uint8_t> stored = seq.StoredData();
+    if (IsJpeg(stored)) return Blob{AsString(stored), kJpegType};
+  }
+  return Png(seq.UprightRgb());
+}
+
+Blob FrameJpeg(Sequence& seq) {
+  if (StoredJpegIsUpright(seq)) {
+    const std::vector<uint8_t> stored = seq.StoredData();
+    if (IsJpeg(stored)) return Blob{AsString(stored), kJpegType};
+  }
+  return Jpeg(seq.UprightRgb(), kJpegQuality);
+}
+
+Blob Thumbnail(Sequence& seq) {
+  const Picture upright = WidenToRgb(seq.UprightRgb());
+  const int height = std::max(4, upright.height * kThumbnailWidth / std::max(upright.width, 1));
+  return Jpeg(Resize(upright, kThumbnailWidth, height), kThumbnailQuality);
+}
+
+Blob WithOverlays(Sequence& seq, const OverlayRequest& overlays, PictureFormat format) {
+  Bitmap bitmap = seq.ForDrawing();
+  if (overlays.arrow) {
+    const auto [x, y] = *overlays.arrow;
+    if (x >= bitmap.width || y >= bitmap.height) {
+      throw HttpError(400, "arrow point " + std::to_string(x) + "," + std::to_string(y) +
+                               " lies outside the " + std::to_string(bitmap.width) + " x " +
+                               std::to_string(bitmap.height) + " picture");
+    }
+    DrawArrow(bitmap, x, y);
+  }
+  if (overlays.stamp) DrawStamp(bitmap, seq.CurrentNumber());
+  const Picture drawn = FromBitmap(bitmap);
+  return format == PictureFormat::kPng ? Png(drawn) : Jpeg(drawn, kJpegQuality);
+}
+
+}  // namespace vialto::cli::view
