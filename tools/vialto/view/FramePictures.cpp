@@ -54,7 +54,7 @@ bool StoredJpegIsUpright(Sequence& seq) {
   if (!seq.IsSe1()) return false;
   std::string codec = seq.Current().codec;
   for (char& c : codec) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return codec == "JPG";
+  return codec == "JPG" || codec == "JPE";
 }
 
 Blob FramePicture(Sequence& seq) {

@@ -25,8 +25,10 @@ struct OverlayRequest {
 constexpr int kThumbnailWidth = 160;
 constexpr int kJpegQuality = 90;
 
-// True when the current frame's stored data is a JPEG that decodes to the upright picture
-// ("se1" frames tagged "JPG"); such frames are sent as stored.
+// True when the current frame's stored data decodes to the upright picture: "se1" frames tagged
+// "JPG" or "JPE" both store the upright stream (the tag only decides the order in which the
+// library's frame calls hand the decoded pixels out). Such frames are sent as stored; "ser"
+// frames and frames whose data is not a JPEG are encoded from the library's decode.
 bool StoredJpegIsUpright(Sequence& seq);
 // The frame at full quality: its stored JPEG when upright, else a PNG of the library's decode.
 Blob FramePicture(Sequence& seq);

@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <sys/socket.h>
+
 #include <functional>
 
 #include "../Args.h"
@@ -70,6 +72,12 @@ ViewServer::ViewServer(FrameStore& store)
   server_->set_keep_alive_max_count(kKeepAliveRequests);
   server_->set_payload_max_length(kMaxRequestBody);
   server_->set_tcp_nodelay(true);
+  // httplib's default also sets SO_REUSEPORT, with which a second viewer could bind the same
+  // port and take a share of this one's requests; a port in use must fail instead.
+  server_->set_socket_options([](int sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   AddGuards();
   AddRoutes();
 }
