@@ -97,9 +97,10 @@ function paint(n, key, record, picture) {
   }
   canvas.getContext("2d").drawImage(picture, 0, 0);
   picture.close();
+  layoutCanvas();
   state.shown = n;
   state.drawnKey = key;
-  showFacts(record);
+  showFacts(record, key.includes("?"));
   updateControls();
   const stats = window.viewerStats;
   stats.paints += 1;
@@ -118,15 +119,29 @@ function paint(n, key, record, picture) {
   if (!state.playing) updateStrip();
 }
 
-function showFacts(r) {
+function showFacts(r, drawn) {
   $("frame-number").textContent = String(r.number);
   fillTable($("frame-facts"), [
     ["time", r.time], ["size", `${r.width} × ${r.height}`], ["codec", r.codec],
     ["colour", r.colour === 1 ? "1 (colour)" : r.colour === 0 ? "0 (grey)" : r.colour],
     ["position", r.position], ["length", r.length],
-    ["sent", r.stored_jpeg_as_is ? "stored JPEG, as it is" : "decoded by the library"],
+    ["sent", drawn ? "drawn by the library (PNG)"
+      : r.stored_jpeg_as_is ? "stored JPEG, as it is" : "decoded by the library (PNG)"],
   ]);
   fillTable($("sub-header"), r.sub_header ? Object.entries(r.sub_header) : [["(ser frames have none)", ""]]);
+}
+
+// Fitted, the picture fills the stage's width or 73% of the window's height, whichever is
+// reached first, keeping its shape; otherwise it is shown pixel for pixel.
+function layoutCanvas() {
+  const canvas = $("picture");
+  if (!$("fit").checked) {
+    canvas.style.width = "";
+    return;
+  }
+  const stage = $("stage");
+  const scale = Math.min(stage.clientWidth / canvas.width, window.innerHeight * 0.73 / canvas.height);
+  canvas.style.width = `${Math.floor(canvas.width * scale)}px`;
 }
 
 function updateControls() {
@@ -275,7 +290,11 @@ function wireControls() {
     }
     goTo(n);
   });
-  $("fit").addEventListener("change", (e) => { $("stage").className = e.target.checked ? "fit" : ""; });
+  $("fit").addEventListener("change", (e) => {
+    $("stage").className = e.target.checked ? "fit" : "";
+    layoutCanvas();
+  });
+  window.addEventListener("resize", layoutCanvas);
   $("stamp").addEventListener("change", (e) => { state.stamp = e.target.checked; pump(); });
   $("clear-arrow").addEventListener("click", () => { state.arrow = null; pump(); });
   $("picture").addEventListener("click", onCanvasClick);
