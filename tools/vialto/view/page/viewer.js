@@ -116,7 +116,14 @@ function paint(n, key, record, picture) {
     // The frame is on screen once the browser has run the next animation frame after it.
     requestAnimationFrame(() => { stats.stepMs.push(performance.now() - keyAt); });
   }
-  if (!state.playing) updateStrip();
+  if (!state.playing) scheduleStrip();
+}
+
+// The strip follows once stepping pauses, so that its thumbnails do not hold up the next frame.
+let stripTimer = 0;
+function scheduleStrip() {
+  clearTimeout(stripTimer);
+  stripTimer = setTimeout(updateStrip, 150);
 }
 
 function showFacts(r, drawn) {
@@ -298,6 +305,10 @@ function wireControls() {
   $("stamp").addEventListener("change", (e) => { state.stamp = e.target.checked; pump(); });
   $("clear-arrow").addEventListener("click", () => { state.arrow = null; pump(); });
   $("picture").addEventListener("click", onCanvasClick);
+  // A clicked button keeps no focus: space and Enter belong to the viewer's keys, not to it.
+  for (const button of document.querySelectorAll("button")) {
+    button.addEventListener("click", () => button.blur());
+  }
 }
 
 async function start() {
