@@ -17,7 +17,7 @@ namespace vialto::cli::view {
 enum class PictureFormat { kPng, kJpeg };
 
 struct OverlayRequest {
-  bool stamp = false;                      // the frame's number and time in the top-left corner
+  bool stamp = false;                        // the frame's number and time in the top-left corner
   std::optional<std::pair<int, int>> arrow;  // an arrow pointing at (x, y), y from the top
   bool Any() const { return stamp || arrow.has_value(); }
 };

@@ -72,8 +72,7 @@ void FrameStore::MoveTo(int frameNo) {
 }
 
 SharedBlob FrameStore::Record(int frameNo) {
-  return Cached("record", frameNo,
-                [&] { return Blob{FrameJson(seq_), "application/json"}; });
+  return Cached("record", frameNo, [&] { return Blob{FrameJson(seq_), "application/json"}; });
 }
 
 SharedBlob FrameStore::Picture(int frameNo) {

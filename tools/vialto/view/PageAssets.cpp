@@ -24,12 +24,14 @@ struct NamedAsset {
 };
 
 const NamedAsset kAssets[] = {
-    {"/", {Bytes(embedded::view_index_html, embedded::view_index_html_size),
-           "text/html; charset=utf-8"}},
-    {"/viewer.js", {Bytes(embedded::view_viewer_js, embedded::view_viewer_js_size),
-                    "text/javascript; charset=utf-8"}},
-    {"/viewer.css", {Bytes(embedded::view_viewer_css, embedded::view_viewer_css_size),
-                     "text/css; charset=utf-8"}},
+    {"/",
+     {Bytes(embedded::view_index_html, embedded::view_index_html_size),
+      "text/html; charset=utf-8"}},
+    {"/viewer.js",
+     {Bytes(embedded::view_viewer_js, embedded::view_viewer_js_size),
+      "text/javascript; charset=utf-8"}},
+    {"/viewer.css",
+     {Bytes(embedded::view_viewer_css, embedded::view_viewer_css_size), "text/css; charset=utf-8"}},
 };
 
 }  // namespace

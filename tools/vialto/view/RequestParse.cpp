@@ -34,8 +34,8 @@ std::string Single(const QueryParams& params, const std::string& name) {
 
 int ParseFrameNumber(const std::string& text) {
   if (!AllDigits(text)) {
-    throw HttpError(400, "frame number \"" + text.substr(0, 40) +
-                             "\" is not a whole number from 0");
+    throw HttpError(400,
+                    "frame number \"" + text.substr(0, 40) + "\" is not a whole number from 0");
   }
   if (text.size() > kMaxDigits) {
     throw HttpError(400, "frame number " + text.substr(0, 40) + (text.size() > 40 ? "..." : "") +

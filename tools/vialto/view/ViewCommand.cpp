@@ -53,7 +53,8 @@ int RunView(const Words& words) {
   if (PrintHelpIfAsked(words, kHelp)) return 0;
   const Args args(words, {{"--port", "--host"}, {"--no-open"}});
   if (args.Positionals().size() != 1) throw UsageError("expected exactly one SOURCE");
-  const int port = args.Value("--port") ? ParseIntInRange(*args.Value("--port"), "--port", 0, 65535) : 0;
+  const int port =
+      args.Value("--port") ? ParseIntInRange(*args.Value("--port"), "--port", 0, 65535) : 0;
   const std::string host = args.Value("--host").value_or("127.0.0.1");
   if (host.empty()) throw UsageError("--host needs an address");
 

@@ -1,7 +1,6 @@
 #include "ViewServer.h"
 
 #include <httplib.h>
-
 #include <sys/socket.h>
 
 #include <functional>
@@ -37,7 +36,8 @@ void SendError(httplib::Response& res, int status, const std::string& reason) {
 }
 
 // Runs a handler and turns its HttpError into the answer.
-httplib::Server::Handler Guarded(std::function<void(const httplib::Request&, httplib::Response&)> body) {
+httplib::Server::Handler Guarded(
+    std::function<void(const httplib::Request&, httplib::Response&)> body) {
   return [body = std::move(body)](const httplib::Request& req, httplib::Response& res) {
     try {
       body(req, res);
@@ -50,17 +50,21 @@ httplib::Server::Handler Guarded(std::function<void(const httplib::Request&, htt
 PictureFormat FormatOf(const std::string& extension) {
   if (extension == "png") return PictureFormat::kPng;
   if (extension == "jpg" || extension == "jpeg") return PictureFormat::kJpeg;
-  throw HttpError(404, "no such picture format: \"" + extension.substr(0, 16) +
-                           "\" (png or jpg)");
+  throw HttpError(404, "no such picture format: \"" + extension.substr(0, 16) + "\" (png or jpg)");
 }
 
 std::string StatusLine(int status) {
   switch (status) {
-    case 400: return "400 bad request";
-    case 405: return "405 method not allowed";
-    case 413: return "413 request too large";
-    case 414: return "414 request URI too long";
-    default: return std::to_string(status);
+    case 400:
+      return "400 bad request";
+    case 405:
+      return "405 method not allowed";
+    case 413:
+      return "413 request too large";
+    case 414:
+      return "414 request URI too long";
+    default:
+      return std::to_string(status);
   }
 }
 
@@ -95,8 +99,9 @@ void ViewServer::AddGuards() {
     }
     const std::string host = req.get_header_value("Host");
     if (!HostHeaderIsOurs(host, host_, port_)) {
-      SendError(res, 403, "Host \"" + host.substr(0, 80) + "\" is not this server (" + host_ +
-                              ":" + std::to_string(port_) + ")");
+      SendError(res, 403,
+                "Host \"" + host.substr(0, 80) + "\" is not this server (" + host_ + ":" +
+                    std::to_string(port_) + ")");
       return httplib::Server::HandlerResponse::Handled;
     }
     return httplib::Server::HandlerResponse::Unhandled;
@@ -123,18 +128,18 @@ void ViewServer::AddGuards() {
 
 void ViewServer::AddRoutes() {
   FrameStore& store = store_;
-  server_->Get(R"(/|/viewer\.js|/viewer\.css)", Guarded([](const httplib::Request& req,
-                                                            httplib::Response& res) {
-    RequireNoParams(req.params);
-    const PageAsset* asset = FindPageAsset(req.path);
-    res.set_content(asset->bytes.data(), asset->bytes.size(), asset->type);
-    res.set_header("Cache-Control", "no-cache");
-    res.set_header("Content-Security-Policy", kPageSecurity);
-  }));
+  server_->Get(R"(/|/viewer\.js|/viewer\.css)",
+               Guarded([](const httplib::Request& req, httplib::Response& res) {
+                 RequireNoParams(req.params);
+                 const PageAsset* asset = FindPageAsset(req.path);
+                 res.set_content(asset->bytes.data(), asset->bytes.size(), asset->type);
+                 res.set_header("Cache-Control", "no-cache");
+                 res.set_header("Content-Security-Policy", kPageSecurity);
+               }));
   server_->Get("/api/info", Guarded([&store](const httplib::Request& req, httplib::Response& res) {
-    RequireNoParams(req.params);
-    Send(res, store.Info(), false);
-  }));
+                 RequireNoParams(req.params);
+                 Send(res, store.Info(), false);
+               }));
   server_->Get(R"(/api/frame/([^/]*))",
                Guarded([&store](const httplib::Request& req, httplib::Response& res) {
                  RequireNoParams(req.params);
@@ -146,18 +151,19 @@ void ViewServer::AddRoutes() {
                Guarded([&store](const httplib::Request& req, httplib::Response& res) {
                  const FrameName name = ParseFrameName(req.matches[1]);
                  const OverlayRequest overlays = ParseOverlays(req.params);
-                 if (!name.extension.empty()) FormatOf(name.extension);
-                 if (overlays.Any()) {
-                   const PictureFormat format =
-                       name.extension.empty() ? PictureFormat::kPng : FormatOf(name.extension);
-                   Send(res, store.Drawn(name.number, overlays, format), true);
-                 } else if (name.extension.empty()) {
-                   Send(res, store.Picture(name.number), true);
-                 } else if (FormatOf(name.extension) == PictureFormat::kJpeg) {
-                   Send(res, store.Jpeg(name.number), true);
-                 } else {
-                   Send(res, store.Drawn(name.number, overlays, PictureFormat::kPng), true);
+                 if (name.extension.empty()) {
+                   Send(res,
+                        overlays.Any() ? store.Drawn(name.number, overlays, PictureFormat::kPng)
+                                       : store.Picture(name.number),
+                        true);
+                   return;
                  }
+                 const PictureFormat format = FormatOf(name.extension);
+                 Send(res,
+                      format == PictureFormat::kJpeg && !overlays.Any()
+                          ? store.Jpeg(name.number)
+                          : store.Drawn(name.number, overlays, format),
+                      true);
                }));
   server_->Get(R"(/thumb/([^/]*))",
                Guarded([&store](const httplib::Request& req, httplib::Response& res) {
@@ -183,7 +189,8 @@ void ViewServer::AddRoutes() {
 
 int ViewServer::Bind(const std::string& host, int port) {
   host_ = host;
-  port_ = port == 0 ? server_->bind_to_any_port(host) : (server_->bind_to_port(host, port) ? port : -1);
+  port_ =
+      port == 0 ? server_->bind_to_any_port(host) : (server_->bind_to_port(host, port) ? port : -1);
   if (port_ <= 0) {
     throw CommandError("cannot listen on " + host + ":" + std::to_string(port) +
                        " (in use, or not an address of this machine)");
