@@ -40,7 +40,9 @@ class Browser:
             options.add_argument(arg)
         options.add_experimental_option("prefs", {
             "download.default_directory": self.downloads, "download.prompt_for_download": False})
-        self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
+        # A sanitizer build preloads its runtimes for the library; the browser must not get them.
+        env = {k: v for k, v in os.environ.items() if k not in ("LD_PRELOAD", "ASAN_OPTIONS")}
+        self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER, env=env), options=options)
         self.driver.set_script_timeout(30)
 
     def quit(self):

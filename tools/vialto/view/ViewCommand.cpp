@@ -66,6 +66,10 @@ int RunView(const Words& words) {
   const std::string url = "http://" + UrlHost(host) + ":" + std::to_string(bound) + "/";
   std::printf("vialto view: serving %s at %s (Ctrl-C stops)\n", seq.Source().c_str(), url.c_str());
   std::fflush(stdout);
+  if (host != "127.0.0.1" && host != "localhost" && host != "::1") {
+    std::fprintf(stderr, "vialto view: listening on %s: other machines can see this sequence\n",
+                 host.c_str());
+  }
   if (!args.Has("--no-open")) view::OpenInBrowser(url);
 
   std::atomic<bool> finished{false};
