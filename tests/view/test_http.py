@@ -162,6 +162,21 @@ class TestFrames:
         conn.request("GET", "/save/2.png")
         assert conn.getresponse().getheader("Content-Disposition") == 'attachment; filename="frame-2.png"'
 
+    def test_frame_the_library_cannot_decode(self, start_viewer, sequences, served_dir):
+        # Frame 0 tagged "XYZ": its record is there, its pictures are refused, the rest are served.
+        data = bytearray(sequences["jpg"].read_bytes())
+        assert data[128 + 8:128 + 11] == b"JPG"
+        data[128 + 8:128 + 11] = b"XYZ"
+        path = served_dir / "unknown-tag.se1"
+        path.write_bytes(bytes(data))
+        v = start_viewer(path)
+        assert v.json("/api/frame/0")["codec"] == "XYZ"
+        for picture in ("/frame/0", "/frame/0.jpg", "/frame/0.png", "/thumb/0.jpg",
+                        "/frame/0?stamp=1", "/save/0.png"):
+            status, _, body = v.get(picture)
+            assert status == 415 and b"XYZ" in body, picture
+        assert v.get("/frame/1")[0] == 200
+
     def test_parallel_requests_each_get_their_frame(self, start_viewer, sequences):
         # One decoder serves every worker thread: answers must not mix frames.
         v = start_viewer(sequences["jpg"])
@@ -230,6 +245,12 @@ class TestLifecycle:
         again = subprocess.run([VIALTO, "view", str(sequences["jpg"]), "--no-open", "--port",
                                 str(v.port)], capture_output=True, text=True, timeout=30)
         assert again.returncode == 1 and "cannot listen" in again.stderr
+
+    def test_listens_where_asked(self, start_viewer, sequences):
+        v = start_viewer(sequences["jpg"], "--host", "127.0.0.2")
+        assert v.host.startswith("127.0.0.2:")
+        assert v.get("/api/info")[0] == 200
+        assert v.get("/api/info", headers={"Host": "viewer.example:%d" % v.port})[0] == 403
 
     @pytest.mark.parametrize("args", [["--port", "70000"], ["--port", "x"], [], ["a", "b"]])
     def test_bad_usage(self, sequences, args):

@@ -39,6 +39,28 @@ void DrawStamp(Bitmap& bitmap, int frameNo) {
   DrawText(bitmap, 6, 6, "frame " + std::to_string(frameNo) + "  " + FrameTimeText(frameNo), style);
 }
 
+std::string UpperCodec(Sequence& seq) {
+  std::string codec = seq.Current().codec;
+  for (char& c : codec) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return codec;
+}
+
+// The library decodes "se1" frames tagged "JPG" or "JPE" only.
+void RequireDecodable(Sequence& seq) {
+  if (!seq.IsSe1()) return;
+  const std::string codec = UpperCodec(seq);
+  if (codec != "JPG" && codec != "JPE") {
+    throw HttpError(415, "frame " + std::to_string(seq.CurrentNumber()) + ": codec tag \"" +
+                             seq.Current().codec + "\" is neither JPG nor JPE; the library cannot"
+                             " decode it");
+  }
+}
+
+Picture Upright(Sequence& seq) {
+  RequireDecodable(seq);
+  return seq.UprightRgb();
+}
+
 }  // namespace
 
 std::string FrameTimeText(int frameNo) {
@@ -52,8 +74,7 @@ double FrameSeconds(int frameNo) { return static_cast<double>(frameNo) / kNomina
 
 bool StoredJpegIsUpright(Sequence& seq) {
   if (!seq.IsSe1()) return false;
-  std::string codec = seq.Current().codec;
-  for (char& c : codec) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string codec = UpperCodec(seq);
   return codec == "JPG" || codec == "JPE";
 }
 
@@ -62,7 +83,7 @@ Blob FramePicture(Sequence& seq) {
     const std::vector<uint8_t> stored = seq.StoredData();
     if (IsJpeg(stored)) return Blob{AsString(stored), kJpegType};
   }
-  return Png(seq.UprightRgb());
+  return Png(Upright(seq));
 }
 
 Blob FrameJpeg(Sequence& seq) {
@@ -70,16 +91,17 @@ Blob FrameJpeg(Sequence& seq) {
     const std::vector<uint8_t> stored = seq.StoredData();
     if (IsJpeg(stored)) return Blob{AsString(stored), kJpegType};
   }
-  return Jpeg(seq.UprightRgb(), kJpegQuality);
+  return Jpeg(Upright(seq), kJpegQuality);
 }
 
 Blob Thumbnail(Sequence& seq) {
-  const Picture upright = WidenToRgb(seq.UprightRgb());
+  const Picture upright = WidenToRgb(Upright(seq));
   const int height = std::max(4, upright.height * kThumbnailWidth / std::max(upright.width, 1));
   return Jpeg(Resize(upright, kThumbnailWidth, height), kThumbnailQuality);
 }
 
 Blob WithOverlays(Sequence& seq, const OverlayRequest& overlays, PictureFormat format) {
+  RequireDecodable(seq);
   Bitmap bitmap = seq.ForDrawing();
   if (overlays.arrow) {
     const auto [x, y] = *overlays.arrow;

@@ -36,6 +36,10 @@ std::string UrlHost(const std::string& host) {
   return host.find(':') != std::string::npos ? "[" + host + "]" : host;
 }
 
+bool IsLoopback(const std::string& host) {
+  return host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0;
+}
+
 // Blocks SIGINT and SIGTERM in this thread and every thread started after; a watcher thread
 // takes them with sigwait and stops the server, so nothing runs inside a signal handler.
 sigset_t BlockStopSignals() {
@@ -66,7 +70,7 @@ int RunView(const Words& words) {
   const std::string url = "http://" + UrlHost(host) + ":" + std::to_string(bound) + "/";
   std::printf("vialto view: serving %s at %s (Ctrl-C stops)\n", seq.Source().c_str(), url.c_str());
   std::fflush(stdout);
-  if (host != "127.0.0.1" && host != "localhost" && host != "::1") {
+  if (!IsLoopback(host)) {
     std::fprintf(stderr, "vialto view: listening on %s: other machines can see this sequence\n",
                  host.c_str());
   }
