@@ -22,7 +22,8 @@ class FrameStore {
   bool ForwardOnly() const { return forwardOnly_; }
   SharedBlob Info();
   // Each throws HttpError: 404 for a frame the sequence does not hold, 409 for a step back on a
-  // forward-only source, 500 for a frame the library cannot read or decode.
+  // forward-only source, 415 for a codec tag the library does not decode, 500 for a frame the
+  // library cannot read or decode.
   SharedBlob Record(int frameNo);
   SharedBlob Picture(int frameNo);
   SharedBlob Jpeg(int frameNo);

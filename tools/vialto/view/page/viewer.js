@@ -107,6 +107,8 @@ function paint(n, key, record, picture) {
   if (state.playing) {
     stats.playPaints += 1;
     stats.playLag.push(playTarget() - n);
+    stats.playLastAt = performance.now();
+    if (stats.playPaints === 1) stats.playFirstAt = stats.playLastAt;
   }
   document.body.dataset.frame = String(n);
   document.body.dataset.paints = String(stats.paints);
