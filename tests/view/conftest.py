@@ -34,10 +34,10 @@ picture = servers.picture
 class Viewer:
     """A running `vialto view SOURCE --no-open --port 0`, stopped with SIGINT."""
 
-    def __init__(self, source, *extra):
+    def __init__(self, source, *extra, cwd=None):
         self.proc = subprocess.Popen([VIALTO, "view", str(source), "--no-open", *extra],
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                                     env=servers.server_env())
+                                     env=servers.server_env(), cwd=cwd)
         line = self.proc.stdout.readline()
         match = re.search(r" at http://([^/ ]+)/", line)
         if not match:
@@ -108,8 +108,8 @@ def sequences(served_dir):
 def start_viewer():
     started = []
 
-    def start(source, *extra):
-        viewer = Viewer(source, *extra)
+    def start(source, *extra, cwd=None):
+        viewer = Viewer(source, *extra, cwd=cwd)
         started.append(viewer)
         return viewer
 

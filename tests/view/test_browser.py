@@ -139,7 +139,7 @@ class TestOverlaysAndSaving:
 
     def test_arrow_stamp_and_save(self, chrome, start_viewer, sequences):
         source = sequences["road.se1"]
-        v = start_viewer(source)
+        v = start_viewer(source.name, cwd=source.parent)
         chrome.open(v.url)
         from selenium.webdriver.common.keys import Keys
         chrome.key(Keys.ARROW_RIGHT * 2)

@@ -140,7 +140,7 @@ function showFacts(r, drawn) {
   fillTable($("sub-header"), r.sub_header ? Object.entries(r.sub_header) : [["(ser frames have none)", ""]]);
 }
 
-// Fitted, the picture fills the stage's width or 73% of the window's height, whichever is
+// Fitted, the picture fills the stage's width or 60% of the window's height, whichever is
 // reached first, keeping its shape; otherwise it is shown pixel for pixel.
 function layoutCanvas() {
   const canvas = $("picture");
@@ -149,7 +149,7 @@ function layoutCanvas() {
     return;
   }
   const stage = $("stage");
-  const scale = Math.min(stage.clientWidth / canvas.width, window.innerHeight * 0.73 / canvas.height);
+  const scale = Math.min(stage.clientWidth / canvas.width, window.innerHeight * 0.6 / canvas.height);
   canvas.style.width = `${Math.floor(canvas.width * scale)}px`;
 }
 
