@@ -11,6 +11,8 @@ packages=(
   python3-venv python3-pip python3-setuptools python3-wheel
   # real encoders and an independent decoder for the tool's picture tests (cjpeg, djpeg, ffmpeg)
   libjpeg-turbo-progs ffmpeg
+  # the viewer: its HTTP server, and the browser its tests drive
+  libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
 missing=()
 for p in "${packages[@]}"; do

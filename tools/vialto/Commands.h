@@ -14,5 +14,6 @@ int RunSave(const Words& words);
 int RunMake(const Words& words);
 int RunAnnotate(const Words& words);
 int RunDemo(const Words& words);
+int RunView(const Words& words);  // view/ViewCommand.cpp
 
 }  // namespace vialto::cli

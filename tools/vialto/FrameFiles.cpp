@@ -111,6 +111,12 @@ void WriteFramePng(const std::string& path, const PixelView& picture) {
   WriteBytes(path, scratch.file.data(), length);
 }
 
+std::vector<uint8_t> EncodeFramePng(const PixelView& picture) {
+  thread_local PngScratch scratch;
+  const size_t length = EncodePng(picture, scratch);
+  return std::vector<uint8_t>(scratch.file.begin(), scratch.file.begin() + length);
+}
+
 void WriteFramePnm(const std::string& path, const PixelView& picture) {
   File file(std::fopen(path.c_str(), "wb"), &std::fclose);
   if (!file) throw CommandError("cannot create " + path + ": " + std::strerror(errno));

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vialto::cli {
 
@@ -17,6 +18,8 @@ struct PixelView {
 };
 
 void WriteFramePng(const std::string& path, const PixelView& picture);
+// The same PNG file in memory.
+std::vector<uint8_t> EncodeFramePng(const PixelView& picture);
 // "P6" for RGB, "P5" for grey.
 void WriteFramePnm(const std::string& path, const PixelView& picture);
 

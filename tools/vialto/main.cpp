@@ -26,6 +26,7 @@ constexpr Command kCommands[] = {
     {"annotate", "draw text and arrows on a picture", vialto::cli::RunAnnotate},
     {"demo", "walk the sample sequences, annotate every frame, make a contact sheet",
      vialto::cli::RunDemo},
+    {"view", "look at a sequence in the browser, frame by frame", vialto::cli::RunView},
 };
 
 void PrintUsage(FILE* out) {
