@@ -90,7 +90,7 @@ TEST_F(Damage, InfoCountsTheFramesOfAFileCutInsideAFrame) {
   EXPECT_NE(j["problems"].Array()[1].String().find("23 of 28 declared frames missing"),
             std::string::npos);
   const RunResult text = RunTool(dir_, {"info", path});
-  EXPECT_NE(text.out.find("reachable     5\nstatus        truncated\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("reachable     5\npresent       4\nstatus        truncated\n"), std::string::npos) << text.out;
   EXPECT_NE(text.err.find("is truncated"), std::string::npos) << text.err;
 
   // Cut right behind frame 3: nothing is cut short, the frames simply end.
@@ -245,6 +245,49 @@ TEST_F(Large, EveryFramePast2GiBIsListedAndExtracted) {
   EXPECT_TRUE(std::equal(jpeg_.begin() + 2, jpeg_.end(), stored.end() - static_cast<ptrdiff_t>(jpeg_.size() - 2)));
 }
 
+#endif
+
+// A "ser" whose count declares more frames than its data hold: moves keep the declared count,
+// the frames past the data are named as one run, and extract writes only the frames present.
+TEST(DamageSer, AnOverDeclaredCountNamesTheAbsentFramesAndWritesOnlyThePresentOnes) {
+  struct Mode {
+    std::vector<std::string> makeArgs;
+    int present;  // frames of the declared layout that fit in the data of two made frames
+  };
+  // Mode 2 (grey frames, a colour last one): the colour frame's bytes hold two grey frames.
+  for (const Mode& mode : {Mode{{}, 3}, Mode{{"--colour"}, 2}}) {
+    TempDir dir;
+    std::vector<std::string> make{"make", "ser", "-o", dir.File("two.ser"), "--synthetic", "2"};
+    make.insert(make.end(), mode.makeArgs.begin(), mode.makeArgs.end());
+    ASSERT_EQ(RunTool(dir, make).status, 0);
+    Bytes file = ReadFile(dir.File("two.ser"));
+    const size_t count = file.size() - 54 + 5;  // wFrameCount in the trailer, little-endian
+    file[count] = 40;
+    file[count + 1] = 0;
+    const std::string path = dir.File("over.ser");
+    WriteFile(path, file);
+
+    const RunResult info = RunTool(dir, {"info", path, "--json"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    const Json j = ParseJson(info.out);
+    EXPECT_EQ(j["frame_count"].Number(), 40);
+    EXPECT_EQ(j["frames_present"].Number(), mode.present);
+    EXPECT_EQ(j["status"].String(), "truncated");
+    ASSERT_EQ(j["problems"].Array().size(), 1u);
+    const std::string run = "frames " + std::to_string(mode.present) + "..39 (" +
+                            std::to_string(40 - mode.present) + ") lie past the end of the data";
+    EXPECT_EQ(j["problems"].Array()[0].String(), run);
+
+    const RunResult r = RunTool(dir, {"extract", path, "--all", "--as", "pgm", "-o", dir.File("out")});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(CountFiles(dir.File("out")), static_cast<size_t>(mode.present)) << r.err;
+    EXPECT_NE(r.err.find("over.ser: frame " + std::to_string(mode.present) + " is cut short"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("more frames went wrong (the first 20 are named)"), std::string::npos) << r.err;
+    ExpectOnlyToolLines(r.err);
+  }
+}
+
 }  // namespace
 }  // namespace vialto::test::cli
-#endif

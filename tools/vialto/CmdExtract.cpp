@@ -114,16 +114,20 @@ class ExtractTally {
   explicit ExtractTally(FILE* messages) : messages_(messages) {}
   // On the calling thread, in frame order.
   void Retire(const FrameJob& job, const std::string& error) {
-    // What is wrong with the frame comes first, whether or not it could be written.
-    if (!job.cutShort.empty()) {
+    // What is wrong with the frame comes first, whether or not it could be written. Past the
+    // first kNamedFrames such frames (a count that declares thousands of frames the file does
+    // not hold), they are only counted.
+    const bool wrong = !job.cutShort.empty() || !job.notices.empty() || !error.empty();
+    const bool named = wrong && ++wrongFrames_ <= kNamedFrames;
+    if (named && !job.cutShort.empty()) {
       std::fprintf(messages_, "vialto extract: %s: %s\n", SourceOf(job).c_str(), job.cutShort.c_str());
     }
     for (const std::string& notice : job.notices) {
-      std::fprintf(messages_, "vialto extract: %s: %s\n", job.label.c_str(), notice.c_str());
+      if (named) std::fprintf(messages_, "vialto extract: %s: %s\n", job.label.c_str(), notice.c_str());
     }
     if (!error.empty()) {
       ++failed_;
-      std::fprintf(messages_, "vialto extract: %s\n", error.c_str());
+      if (named) std::fprintf(messages_, "vialto extract: %s\n", error.c_str());
       return;
     }
     if (written_++ == 0) firstPath_ = job.path;
@@ -152,6 +156,10 @@ class ExtractTally {
                   written_ > 1 ? std::filesystem::path(lastPath_).filename().c_str() : "");
     }
     if (AllWell()) return;
+    if (wrongFrames_ > kNamedFrames) {
+      std::fprintf(messages_, "vialto extract: %d more frames went wrong (the first %d are named)\n",
+                   wrongFrames_ - kNamedFrames, kNamedFrames);
+    }
     std::string parts;
     auto add = [&](int n, const char* what) {
       if (n == 0) return;
@@ -171,8 +179,11 @@ class ExtractTally {
     return job.label.substr(0, job.label.rfind(": frame "));
   }
 
+  static constexpr int kNamedFrames = 20;
+
   FILE* messages_;
   int written_ = 0, failed_ = 0, damaged_ = 0, missing_ = 0;
+  int wrongFrames_ = 0;  // frames cut short, decoded with notices or not written
   std::string firstPath_, lastPath_;
 };
 

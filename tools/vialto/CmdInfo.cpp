@@ -41,6 +41,7 @@ void PrintCheckText(const FrameCheck* check) {
     return;
   }
   std::printf("reachable     %d\n", check->reachable);
+  if (check->present != check->declared) std::printf("present       %d\n", check->present);
   std::printf("status        %s\n", check->Status());
   for (const std::string& problem : check->problems) std::printf("  %s\n", problem.c_str());
 }
@@ -88,11 +89,13 @@ void CheckJson(nlohmann::ordered_json& json, const Sequence& seq, const FrameChe
   json["frames_declared"] = seq.DeclaredFrameCount();
   if (!check) {
     json["frames_reachable"] = nullptr;
+    json["frames_present"] = nullptr;
     json["status"] = "unchecked";
     json["problems"] = nlohmann::ordered_json::array();
     return;
   }
   json["frames_reachable"] = check->reachable;
+  json["frames_present"] = check->present;
   json["status"] = check->Status();
   json["truncated"] = check->truncated;
   json["damaged"] = check->damaged;

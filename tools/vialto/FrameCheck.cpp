@@ -1,5 +1,7 @@
 #include "FrameCheck.h"
 
+#include <algorithm>
+
 #include "seq/SerFormat.h"
 
 namespace vialto::cli {
@@ -45,10 +47,15 @@ const char* FrameCheck::Status() const {
   return damaged ? "damaged" : truncated ? "truncated" : "complete";
 }
 
-std::string CutShortProblem(const Sequence& seq, const FrameEntry& frame) {
-  if (seq.FileLength() < 0 || frame.position < 0 || frame.span <= 0) return {};
+int64_t BytesPresent(const Sequence& seq, const FrameEntry& frame) {
+  if (seq.FileLength() < 0 || frame.position < 0 || frame.span <= 0) return -1;
   const int64_t present = FramesEnd(seq) - frame.position;
-  if (present >= frame.span) return {};
+  return present < 0 ? 0 : std::min(present, static_cast<int64_t>(frame.span));
+}
+
+std::string CutShortProblem(const Sequence& seq, const FrameEntry& frame) {
+  const int64_t present = BytesPresent(seq, frame);
+  if (present < 0 || present >= frame.span) return {};
   return "frame " + std::to_string(frame.number) + " is cut short: " +
          std::to_string(present < 0 ? 0 : present) + " of " + std::to_string(frame.span) +
          " bytes present";
@@ -63,12 +70,35 @@ FrameCheck CheckFrames(Sequence& seq) {
     } while (seq.Next());
   }
   check.reachable = static_cast<int>(check.frames.size());
+  // A frame cut short is named; a run of frames that lie wholly past the data (a count that
+  // declares more frames than the file holds) is one sentence, however long it is.
+  int absentFrom = -1, absentTo = -1;
+  auto nameAbsentRun = [&] {
+    if (absentFrom < 0) return;
+    check.problems.push_back(
+        absentFrom == absentTo
+            ? "frame " + std::to_string(absentFrom) + " lies past the end of the data"
+            : "frames " + std::to_string(absentFrom) + ".." + std::to_string(absentTo) + " (" +
+                  std::to_string(absentTo - absentFrom + 1) + ") lie past the end of the data");
+    absentFrom = absentTo = -1;
+  };
   for (const FrameEntry& frame : check.frames) {
-    std::string cut = CutShortProblem(seq, frame);
-    if (cut.empty()) continue;
+    const int64_t present = BytesPresent(seq, frame);
+    if (present < 0 || present >= frame.span) {
+      nameAbsentRun();
+      ++check.present;
+      continue;
+    }
     check.truncated = true;
-    check.problems.push_back(std::move(cut));
+    if (present == 0) {
+      if (absentFrom < 0) absentFrom = frame.number;
+      absentTo = frame.number;
+      continue;
+    }
+    nameAbsentRun();
+    check.problems.push_back(CutShortProblem(seq, frame));
   }
+  nameAbsentRun();
   CheckEnding(seq, check);
   return check;
 }
