@@ -200,7 +200,7 @@ unsigned char* JpegDecompress(const unsigned char* data, int length, uint32_t* w
   // 65500 pixels whatever data follows.
   jpeg_calc_output_dimensions(&cinfo);
   const std::size_t pixels = std::size_t{cinfo.output_width} * cinfo.output_height;
-  if (pixels > kJpegMaxDecodePixels) {
+  if (pixels > (cinfo.arith_code ? kJpegMaxArithmeticPixels : kJpegMaxDecodePixels)) {
     RefuseForWantOfMemory(&cinfo);
     return nullptr;
   }

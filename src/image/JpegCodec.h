@@ -23,7 +23,8 @@ unsigned char* JpegCompress(const unsigned char* image, int width, int height, i
 // grey packed into the first width*height bytes (*bitDepth 8, the rest zero). *width and *height
 // are set to 0 first, then to the image size once the buffer is allocated. Null for no data, a
 // component count other than 1 or 3 (both outputs 0), no memory or a header claiming more than
-// kJpegMaxDecodePixels (the out-of-memory notice), or a fatal libjpeg error (the fatal notice).
+// kJpegMaxDecodePixels, or kJpegMaxArithmeticPixels for an arithmetic-coded stream (the
+// out-of-memory notice), or a fatal libjpeg error (the fatal notice).
 // A Huffman-coded stream with fewer bits behind its first scan header than the picture has 8 x 8
 // blocks is damaged, and so is one with more than kJpegMaxScans scans or one needing more than
 // kJpegMaxWorkingMemory: fatal, and refused before the picture's buffers exist where the header
@@ -39,6 +40,11 @@ inline constexpr std::size_t kJpegMaxDecodePixels = std::size_t{1} << 28;
 // fits libjpeg's long on 32-bit targets.
 inline constexpr long kJpegMaxWorkingMemory =
     static_cast<long>(kJpegMaxDecodePixels * 3 * 2) + 64L * 1024 * 1024;
+// Largest arithmetic-coded picture a decode accepts: 4096 x 4096 pixels. Arithmetic coding can
+// spend far less than a bit on a block, so the data cannot bound what such a header claims (a
+// few hundred bytes may claim 8000 x 8000, whose coefficients alone take 192 MB); this keeps what
+// such a stream can cost at a hundred-odd megabytes. Cameras write Huffman-coded streams.
+inline constexpr std::size_t kJpegMaxArithmeticPixels = std::size_t{1} << 24;
 // Far more scans than encoders write (libjpeg's own progressive script has ten).
 inline constexpr int kJpegMaxScans = 500;
 

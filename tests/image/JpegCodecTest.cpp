@@ -46,6 +46,7 @@ struct EncodeOptions {
   unsigned restartRows = 0;
   J_COLOR_SPACE colorSpace = JCS_RGB;  // JCS_RGB, JCS_GRAYSCALE or JCS_CMYK
   std::vector<jpeg_scan_info> scans;   // a progressive scan script in place of libjpeg's own
+  bool arithmetic = false;             // arithmetic coding in place of Huffman tables
 };
 
 int ComponentsOf(J_COLOR_SPACE space) {
@@ -81,6 +82,7 @@ Bytes Encode(const Bytes& pixels, int width, int height, const EncodeOptions& op
   }
   cinfo.restart_in_rows = static_cast<int>(options.restartRows);
   if (options.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.arith_code = options.arithmetic ? TRUE : FALSE;
   if (!options.scans.empty()) {
     cinfo.scan_info = options.scans.data();
     cinfo.num_scans = static_cast<int>(options.scans.size());
@@ -389,6 +391,11 @@ EncodeOptions Options(Sampling sampling, bool progressive, unsigned restartRows,
   return options;
 }
 
+EncodeOptions Arithmetic(EncodeOptions options) {
+  options.arithmetic = true;
+  return options;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Kinds, JpegDecompressStreams,
     testing::Values(StreamCase{"Baseline420", Options(Sampling::k420, false, 0)},
@@ -400,7 +407,9 @@ INSTANTIATE_TEST_SUITE_P(
                     StreamCase{"Restart422Progressive", Options(Sampling::k422, true, 2)},
                     StreamCase{"Grey", Options(Sampling::k444, false, 0, JCS_GRAYSCALE)},
                     StreamCase{"GreyProgressive", Options(Sampling::k444, true, 0, JCS_GRAYSCALE)},
-                    StreamCase{"GreyRestart", Options(Sampling::k444, false, 3, JCS_GRAYSCALE)}),
+                    StreamCase{"GreyRestart", Options(Sampling::k444, false, 3, JCS_GRAYSCALE)},
+                    StreamCase{"Arithmetic420", Arithmetic(Options(Sampling::k420, false, 0))},
+                    StreamCase{"ArithmeticProgressive", Arithmetic(Options(Sampling::k444, true, 0))}),
     [](const testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 
 TEST(JpegDecompress, FourComponentFilesHaveNoResult) {
@@ -578,11 +587,13 @@ TEST(JpegDecompress, HeaderClaimingAGiantPictureIsRefusedWithoutAllocating) {
 // ---- damaged and hostile headers ---------------------------------------------------------------
 
 // A real stream of a tiny picture whose frame header then claims width x height.
-Bytes ClaimingSize(bool progressive, int width, int height) {
+Bytes ClaimingSize(bool progressive, int width, int height, bool arithmetic = false) {
   EncodeOptions options = Options(Sampling::k420, progressive, 0);
   options.quality = 50;
+  options.arithmetic = arithmetic;
   Bytes stream = Encode(TestPicture(16, 16, 3), 16, 16, options);
-  const uint8_t sof = progressive ? 0xC2 : 0xC0;
+  // SOF0 / SOF2, and SOF9 / SOF10 for arithmetic coding
+  const uint8_t sof = arithmetic ? (progressive ? 0xCA : 0xC9) : (progressive ? 0xC2 : 0xC0);
   for (std::size_t i = 0; i + 8 < stream.size(); ++i)
     if (stream[i] == 0xFF && stream[i + 1] == sof) {
       stream[i + 5] = static_cast<uint8_t>(height >> 8), stream[i + 6] = height & 0xFF;
@@ -598,18 +609,23 @@ struct HostileHeader {
   bool progressive;
   int width, height;
   bool beyondThePixelLimit;  // refused as no memory; otherwise as damaged data
+  bool arithmetic = false;
 };
 
 const HostileHeader kHostileHeaders[] = {
     {"baseline 16000 x 16000", false, 16000, 16000, false},
     {"progressive 29950 x 65304", true, 29950, 65304, true},
     {"progressive 8000 x 8000", true, 8000, 8000, false},
+    // Arithmetic-coded data may be this short for real: the size limit decides alone.
+    {"arithmetic sequential 8000 x 8000", false, 8000, 8000, true, true},
+    {"arithmetic progressive 8000 x 8000", true, 8000, 8000, true, true},
 };
 
 TEST(JpegDecompress, HostileHeadersAreRefusedBeforeThePictureExists) {
   for (const HostileHeader& hostile : kHostileHeaders) {
     SCOPED_TRACE(hostile.name);
-    const Bytes stream = ClaimingSize(hostile.progressive, hostile.width, hostile.height);
+    const Bytes stream =
+        ClaimingSize(hostile.progressive, hostile.width, hostile.height, hostile.arithmetic);
     ASSERT_LT(stream.size(), 1024u);
     NoticeRecorder recorder;
     OurDecode decoded(stream);
@@ -745,7 +761,8 @@ TEST(JpegDecompress, HostileHeadersStayWithinTheMemoryBound) {
   for (const HostileHeader& hostile : kHostileHeaders) {
     SCOPED_TRACE(hostile.name);
     const ProbeReport report =
-        ProbeDecode(ClaimingSize(hostile.progressive, hostile.width, hostile.height));
+        ProbeDecode(ClaimingSize(hostile.progressive, hostile.width, hostile.height,
+                                 hostile.arithmetic));
     ASSERT_TRUE(report.ran);
     EXPECT_EQ(report.result, 0);
     EXPECT_LT(report.rssKb, kBoundKb);
