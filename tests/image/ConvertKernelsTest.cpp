@@ -133,7 +133,7 @@ TEST_P(ConvertKernels, RgbToYuvColourCubeGrid) {
   ASSERT_TRUE(got == expect);
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, ConvertKernels, ::testing::Values("ssse3", "avx2"),
+INSTANTIATE_TEST_SUITE_P(Isa, ConvertKernels, ::testing::Values("ssse3", "avx2", "avx512"),
                          [](const auto& info) { return info.param; });
 
 }  // namespace
