@@ -125,9 +125,8 @@ TEST_P(GeometryKernels, BlendRowsEveryWeight) {
   }
 }
 
-// One repeated block of eight outputs at every step a row's blocks can move by, including steps
-// whose four-block windows no longer fit one wide register, and run lengths around the vector
-// blocks; the row ends right after the last block's 16-byte window.
+// One repeated block of eight outputs at every step a row's blocks can move by, odd and even runs
+// of blocks, the row ending right after the last block's 16-byte window.
 TEST_P(GeometryKernels, UniformInterpolationAtEveryStep) {
   img::simd::InterpolationBlock block{};
   block.base = 3;

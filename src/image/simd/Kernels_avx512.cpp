@@ -1,8 +1,12 @@
 // AVX-512 (F, BW, VL, VBMI) kernels, 64 bytes a register. Cross-lane byte permutes (vpermb,
 // vpermt2b) do the interleaving that the narrower tiers do with in-lane shuffles, and the last
 // partial block of a run goes through the same code with masked loads and stores, so nothing past
-// the run is read or written. Only the kernels that beat the AVX2 ones on a measured run are here;
-// the table takes every other entry from the AVX2 table.
+// the run is read or written. Only the kernels that beat the AVX2 ones on a measured run are here
+// (the two YUV conversions, where the permutes replace most of the work); the table takes every
+// other entry from the AVX2 table. 64-byte versions of the resize passes measured slower than
+// the AVX2 ones: the cores measured split most 512-bit operations in two, so width alone gains
+// nothing there.
+
 // GCC 12's 512-bit intrinsics start some results from a self-initialised "undefined" register,
 // which its own uninitialised-use check then reports wherever they are inlined.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -131,11 +135,14 @@ void YuvToRgb(const uint8_t* y, const uint8_t* v, const uint8_t* u, uint8_t* rgb
 
 // --- RGB to YUV -------------------------------------------------------------------------------
 
-// Channel `channel` of 32 pixels as 16-bit lanes (low bytes), from two registers of 128 bytes
-// that start `skip` bytes before the first pixel.
-constexpr Index ChannelIndex(int channel, int skip) {
+// 32 pixels as 16-bit lanes of two bytes `first`, `second` (channel numbers; 3 leaves the high byte
+// zero), from two registers of 128 bytes that start `skip` bytes before the first pixel.
+constexpr Index ChannelPairIndex(int first, int second, int skip) {
   Index m{};
-  for (int i = 0; i < 64; ++i) m[i] = static_cast<uint8_t>(skip + 3 * (i / 2) + channel);
+  for (int i = 0; i < 64; ++i) {
+    const int channel = i % 2 == 0 ? first : second;
+    m[i] = static_cast<uint8_t>(channel == 3 ? 0 : skip + 3 * (i / 2) + channel);
+  }
   return m;
 }
 
@@ -153,40 +160,44 @@ constexpr std::array<uint16_t, 32> LeftPixelWords() {
   return m;
 }
 
-inline constexpr std::array<std::array<Index, 3>, 2> kChannel{
-    {{ChannelIndex(0, 0), ChannelIndex(1, 0), ChannelIndex(2, 0)},
-     {ChannelIndex(0, 32), ChannelIndex(1, 32), ChannelIndex(2, 32)}}};
+// [half][red and blue, green]: pixels 0..31 of a block come from registers 0 and 1, pixels 32..63
+// from registers 1 and 2.
+inline constexpr Index kRedBlue[2] = {ChannelPairIndex(0, 2, 0), ChannelPairIndex(0, 2, 32)};
+inline constexpr Index kGreen[2] = {ChannelPairIndex(1, 3, 0), ChannelPairIndex(1, 3, 32)};
 inline constexpr Index kEvenBytes = EvenBytesIndex();
 inline constexpr std::array<uint16_t, 32> kLeftPixels = LeftPixelWords();
 
-struct Channels {
-  __m512i red, green, blue;
+// 16-bit lanes of R + 256 B and of G.
+struct Pixels32 {
+  __m512i redBlue, green;
 };
 
-// Pixels 0..31 of a block come from registers 0 and 1, pixels 32..63 from registers 1 and 2.
-Channels SplitChannels(__m512i low, __m512i high, const std::array<Index, 3>& index) {
-  const auto pick = [&](int c) {
-    return _mm512_maskz_permutex2var_epi8(kLowBytes, low, LoadIndex(index[c]), high);
-  };
-  return {pick(0), pick(1), pick(2)};
+Pixels32 SplitPixels(__m512i low, __m512i high, int half) {
+  return {_mm512_permutex2var_epi8(low, LoadIndex(kRedBlue[half]), high),
+          _mm512_maskz_permutex2var_epi8(kLowBytes, low, LoadIndex(kGreen[half]), high)};
+}
+
+// Signed byte weights of red (low) and blue (high) for pmaddubsw.
+__m512i RedBlueWeights(int red, int blue) {
+  return Const16(static_cast<int>(static_cast<unsigned>(blue & 0xFF) << 8 | (red & 0xFF)));
 }
 
 // (77 R + 150 G + 29 B + 4224) >> 8 clamped: the sum without the offset stays below 65281, and
 // the saturating add of the offset clamps what would pass 255.
-__m512i LumaOf(const Channels& c) {
-  const __m512i sum = _mm512_add_epi16(_mm512_add_epi16(_mm512_mullo_epi16(c.red, Factor(77)),
-                                                        _mm512_mullo_epi16(c.green, Factor(150))),
-                                       _mm512_mullo_epi16(c.blue, Factor(29)));
+__m512i LumaOf(const Pixels32& p) {
+  const __m512i sum = _mm512_add_epi16(_mm512_maddubs_epi16(p.redBlue, RedBlueWeights(77, 29)),
+                                       _mm512_mullo_epi16(p.green, Factor(150)));
   return _mm512_srli_epi16(_mm512_adds_epu16(sum, Const16(4224)), 8);
 }
 
-// (128 own - w1 a - w2 b + 32640) >> 8, the 16-bit arithmetic wrapping to the exact result in
-// 0..65280; the caller adds the last 1 (of 32896) with byte saturation, which is the clamp.
-__m512i ChromaLessOne(__m512i own, __m512i a, int w1, __m512i b, int w2) {
-  const __m512i difference = _mm512_sub_epi16(
-      _mm512_sub_epi16(_mm512_slli_epi16(own, 7), _mm512_mullo_epi16(a, Factor(w1))),
-      _mm512_mullo_epi16(b, Factor(w2)));
-  return _mm512_srli_epi16(_mm512_add_epi16(difference, Const16(32640)), 8);
+// (32640 - (red R + blue B + green G)) >> 8 for the negated weights of a colour difference: the
+// 16-bit arithmetic wraps to the exact result in 0..65280; the caller adds the last 1 (of 32896)
+// with byte saturation, which is the clamp.
+__m512i ChromaLessOne(const Pixels32& p, int red, int green, int blue) {
+  const __m512i negated =
+      _mm512_add_epi16(_mm512_maddubs_epi16(p.redBlue, RedBlueWeights(red, blue)),
+                       _mm512_mullo_epi16(p.green, Factor(green)));
+  return _mm512_srli_epi16(_mm512_sub_epi16(Const16(32640), negated), 8);
 }
 
 // `pairs` (1..32) pixel pairs.
@@ -194,20 +205,16 @@ void RgbToYuvBlock(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::
   const std::size_t bytes = 6 * pairs;
   const __m512i in0 = Load(rgb, PartBytes(bytes, 0)), in1 = Load(rgb + 64, PartBytes(bytes, 1)),
                 in2 = Load(rgb + 128, PartBytes(bytes, 2));
-  const Channels first = SplitChannels(in0, in1, kChannel[0]);
-  const Channels second = SplitChannels(in1, in2, kChannel[1]);
+  const Pixels32 first = SplitPixels(in0, in1, 0), second = SplitPixels(in1, in2, 1);
   const __m512i evenBytes = LoadIndex(kEvenBytes);
   Store(y, First64(2 * pairs), _mm512_permutex2var_epi8(LumaOf(first), evenBytes, LumaOf(second)));
 
   const __m512i leftWords = _mm512_loadu_si512(kLeftPixels.data());
-  const auto left = [&](__m512i a, __m512i b) {
-    return _mm512_permutex2var_epi16(a, leftWords, b);
-  };
-  const __m512i r = left(first.red, second.red), g = left(first.green, second.green),
-                b = left(first.blue, second.blue);
+  const Pixels32 left{_mm512_permutex2var_epi16(first.redBlue, leftWords, second.redBlue),
+                      _mm512_permutex2var_epi16(first.green, leftWords, second.green)};
   const __m512i chroma =
-      _mm512_adds_epu8(_mm512_permutex2var_epi8(ChromaLessOne(r, g, 107, b, 21), evenBytes,
-                                                ChromaLessOne(b, g, 85, r, 43)),
+      _mm512_adds_epu8(_mm512_permutex2var_epi8(ChromaLessOne(left, -128, 107, 21), evenBytes,
+                                                ChromaLessOne(left, 43, 85, -128)),
                        _mm512_set1_epi8(1));
   const __mmask32 stored = First32(pairs);
   Store256(v, stored, _mm512_castsi512_si256(chroma));
@@ -221,93 +228,18 @@ void RgbToYuv(const uint8_t* rgb, uint8_t* y, uint8_t* v, uint8_t* u, std::size_
   }
 }
 
-// --- bilinear resize --------------------------------------------------------------------------
-
-// Four blocks a register from one window of 3 * step + 16 source bytes (masked, so never past the
-// last block's bytes): the block's offsets, moved on by k * step for block k, index the window.
-constexpr std::size_t kMaxWindowStep = 16;
-
-__m512i BlockOffsets(const int8_t* offsets, std::size_t step) {
-  alignas(64) int8_t moved[64];
-  for (std::size_t i = 0; i < 64; ++i)
-    moved[i] = static_cast<int8_t>(offsets[i % 16] + static_cast<int>(i / 16 * step));
-  return _mm512_load_si512(moved);
-}
-
-void InterpolateUniform(const uint8_t* row, const InterpolationBlock& block, std::size_t step,
-                        std::size_t count, int16_t* out) {
-  std::size_t done = 0;
-  if (step <= kMaxWindowStep) {
-    const __m512i left = BlockOffsets(block.left, step), right = BlockOffsets(block.right, step);
-    const __m512i fx =
-        _mm512_broadcast_i32x4(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block.fraction)));
-    const __m512i bias = Const16(kInterpolatedBias);
-    const __mmask64 window = First64(3 * step + 16);
-    const uint8_t* source = row + block.base;
-    for (; done + 4 <= count; done += 4, source += 4 * step, out += 32) {
-      const __m512i bytes = Load(source, window);
-      const __m512i l = _mm512_maskz_permutexvar_epi8(kLowBytes, left, bytes);
-      const __m512i r = _mm512_maskz_permutexvar_epi8(kLowBytes, right, bytes);
-      const __m512i sum =
-          _mm512_add_epi16(_mm512_slli_epi16(l, 8), _mm512_mullo_epi16(_mm512_sub_epi16(r, l), fx));
-      _mm512_storeu_si512(out, _mm512_sub_epi16(sum, bias));
-    }
-  }
-  if (done < count)
-    Avx2Table().interpolateUniform(row + done * step, block, step, count - done, out);
-}
-
-// See the SSSE3 kernel for the biased multiply-add.
-__m512i BlendHalf(__m512i pairs, __m512i weights) {
-  return _mm512_srai_epi32(_mm512_madd_epi16(pairs, weights), 16);
-}
-
-__m512i Blend32(__m512i top, __m512i bottom, __m512i weights) {
-  return _mm512_packs_epi32(BlendHalf(_mm512_unpacklo_epi16(top, bottom), weights),
-                            BlendHalf(_mm512_unpackhi_epi16(top, bottom), weights));
-}
-
-// Elements 0..31 and 32..63 as unsigned bytes, in order.
-__m512i PackInOrder(__m512i low, __m512i high) {
-  const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
-  return _mm512_xor_si512(_mm512_permutexvar_epi64(order, _mm512_packs_epi16(low, high)),
-                          _mm512_set1_epi8(-128));
-}
-
-// `count` (1..64) elements.
-void BlendRowsBlock(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
-                    __m512i weights, bool copy) {
-  const __mmask32 low = First32(count), high = count > 32 ? First32(count - 32) : 0;
-  const __m512i t0 = _mm512_maskz_loadu_epi16(low, top),
-                t1 = _mm512_maskz_loadu_epi16(high, top + 32);
-  __m512i packed;
-  if (copy) {
-    packed = PackInOrder(_mm512_srai_epi16(t0, 8), _mm512_srai_epi16(t1, 8));
-  } else {
-    const __m512i b0 = _mm512_maskz_loadu_epi16(low, bottom),
-                  b1 = _mm512_maskz_loadu_epi16(high, bottom + 32);
-    packed = PackInOrder(Blend32(t0, b0, weights), Blend32(t1, b1, weights));
-  }
-  Store(dst, First64(count), packed);
-}
-
-void BlendRows(const int16_t* top, const int16_t* bottom, uint8_t* dst, std::size_t count,
-               unsigned fy) {
-  const __m512i weights = _mm512_set1_epi32(static_cast<int>(fy << 16 | (256 - fy)));
-  for (std::size_t i = 0; i < count; i += 64) {
-    const std::size_t n = count - i < 64 ? count - i : 64;
-    BlendRowsBlock(top + i, bottom + i, dst + i, n, weights, fy == 0);
-  }
-}
-
 }  // namespace
 
 const PixelKernels& Avx512Table() {
   const PixelKernels& avx2 = Avx2Table();
-  static const PixelKernels kernels{
-      "avx512",           YuvToRgb,     RgbToYuv,       avx2.grayToRgb,
-      avx2.rgbToGray,     avx2.swapRgb, avx2.swapBytes, avx2.interpolateRow,
-      InterpolateUniform, BlendRows,    avx2.pickBytes, avx2.pickTriples};
+  // The YUV conversions are this tier's own, everything else is AVX2's.
+  static const PixelKernels kernels = [&] {
+    PixelKernels k = avx2;
+    k.name = "avx512";
+    k.yuvToRgb = YuvToRgb;
+    k.rgbToYuv = RgbToYuv;
+    return k;
+  }();
   return kernels;
 }
 
