@@ -28,9 +28,10 @@ inline std::vector<uint8_t> Random(std::size_t n) {
   return bytes;
 }
 
-// Our tables by impl name ("vialto_avx2", "vialto_ssse3"), those the CPU runs.
+// Our tables by impl name ("vialto_avx512", "vialto_avx2", "vialto_ssse3"), those the CPU runs.
 inline std::vector<std::pair<std::string, const image::simd::PixelKernels*>> VialtoTables() {
   std::vector<std::pair<std::string, const image::simd::PixelKernels*>> tables;
+  if (const auto* t = image::simd::Avx512Kernels()) tables.emplace_back("vialto_avx512", t);
   if (const auto* t = image::simd::Avx2Kernels()) tables.emplace_back("vialto_avx2", t);
   if (const auto* t = image::simd::Ssse3Kernels()) tables.emplace_back("vialto_ssse3", t);
   return tables;

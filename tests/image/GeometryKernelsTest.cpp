@@ -103,7 +103,7 @@ TEST_P(GeometryKernels, PickingStaysInsideItsSource) {
 // 255 * 256) as well as random values, at lengths around the vector blocks.
 TEST_P(GeometryKernels, BlendRowsEveryWeight) {
   constexpr int kMax = 255 * 256;
-  for (const std::size_t count : {1, 15, 16, 17, 31, 32, 33, 100}) {
+  for (const std::size_t count : {1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 129}) {
     std::vector<int16_t> top(count), bottom(count);
     const Bytes random = vialto::test::RandomBytes(4 * count, static_cast<uint32_t>(count));
     for (std::size_t i = 0; i < count; ++i) {
@@ -123,6 +123,30 @@ TEST_P(GeometryKernels, BlendRowsEveryWeight) {
       ASSERT_EQ(got, expect) << count << " elements, fy " << fy;
     }
   }
+}
+
+// One repeated block of eight outputs at every step a row's blocks can move by, odd and even runs
+// of blocks, the row ending right after the last block's 16-byte window.
+TEST_P(GeometryKernels, UniformInterpolationAtEveryStep) {
+  img::simd::InterpolationBlock block{};
+  block.base = 3;
+  for (int j = 0; j < 8; ++j) {
+    block.left[2 * j] = static_cast<int8_t>(j * 11 / 8);
+    block.right[2 * j] = static_cast<int8_t>(j == 7 ? 15 : j * 11 / 8 + 1);
+    block.left[2 * j + 1] = block.right[2 * j + 1] = -128;
+    block.fraction[j] = static_cast<uint16_t>(j == 0 ? 0 : j == 7 ? 255 : 37 * j);
+  }
+  for (std::size_t step = 1; step <= 24; ++step)
+    for (std::size_t count = 1; count <= 11; ++count) {
+      GuardedBuffer row(block.base + (count - 1) * step + 16);
+      const Bytes random =
+          vialto::test::RandomBytes(row.size(), static_cast<uint32_t>(100 * step + count));
+      std::memcpy(row.data(), random.data(), random.size());
+      std::vector<int16_t> expect(8 * count), got(8 * count);
+      Scalar().interpolateUniform(row.data(), block, step, count, expect.data());
+      Vector().interpolateUniform(row.data(), block, step, count, got.data());
+      ASSERT_EQ(got, expect) << "step " << step << ", " << count << " blocks";
+    }
 }
 
 // Stripes of 0 and 255 give the interpolation's widest sums and differences.
@@ -145,7 +169,8 @@ TEST_P(GeometryKernels, ResizeStripesOfBothExtremes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, GeometryKernels, ::testing::Values("scalar", "ssse3", "avx2"),
+INSTANTIATE_TEST_SUITE_P(Isa, GeometryKernels,
+                         ::testing::Values("scalar", "ssse3", "avx2", "avx512"),
                          [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -83,11 +83,19 @@ TEST_P(KernelDispatch, ForcedTableGivesTheScalarBytes) {
   EXPECT_TRUE(got == expect);
 }
 
-INSTANTIATE_TEST_SUITE_P(Isa, KernelDispatch, ::testing::Values("ssse3", "avx2"),
+INSTANTIATE_TEST_SUITE_P(Isa, KernelDispatch, ::testing::Values("ssse3", "avx2", "avx512"),
                          [](const auto& info) { return info.param; });
 
+// The tier's own CPU and OS check agrees with the compiler's.
+TEST(KernelDispatch, WideTierOnlyWhereTheCpuAndOsRunIt) {
+  const bool runs = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                    __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+  EXPECT_EQ(simd::Avx512Kernels() != nullptr, runs);
+}
+
 TEST(KernelDispatch, UnforcedRunsTheWidestSetTheCpuHas) {
-  const simd::PixelKernels* widest = simd::Avx2Kernels()    ? simd::Avx2Kernels()
+  const simd::PixelKernels* widest = simd::Avx512Kernels()  ? simd::Avx512Kernels()
+                                     : simd::Avx2Kernels()  ? simd::Avx2Kernels()
                                      : simd::Ssse3Kernels() ? simd::Ssse3Kernels()
                                                             : &simd::ScalarKernels();
   EXPECT_EQ(&simd::BestKernels(), widest);

@@ -11,6 +11,7 @@ namespace vialto::test {
 inline const image::simd::PixelKernels* TableNamed(const std::string& name) {
   if (name == "ssse3") return image::simd::Ssse3Kernels();
   if (name == "avx2") return image::simd::Avx2Kernels();
+  if (name == "avx512") return image::simd::Avx512Kernels();
   return &image::simd::ScalarKernels();
 }
 

@@ -63,6 +63,9 @@ const PixelKernels& ScalarKernels();
 const PixelKernels* Ssse3Kernels();
 // AVX2; null when the CPU lacks it.
 const PixelKernels* Avx2Kernels();
+// AVX-512 (F, BW, VL, VBMI) where it beats AVX2, the AVX2 kernels elsewhere; null when the CPU or
+// the OS lacks it.
+const PixelKernels* Avx512Kernels();
 // The table the exports use: the best one this CPU runs, chosen once.
 const PixelKernels& BestKernels();
 // Makes BestKernels() return `table` (a table this CPU runs), or again the detected one for null.
