@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need, only those missing.
+# --windows: also the cross build's (mingw-w64, wine64 to run its tests, dpkg-dev to unpack
+# Debian's libjpeg-turbo source, googletest's source).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
@@ -9,6 +11,9 @@ packages=(
   python3-numpy python3-pytest python3-pil python3-dask python3-distributed python3-pandas
   python3-venv python3-pip python3-setuptools python3-wheel
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 dpkg-dev googletest)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
