@@ -90,7 +90,7 @@ build_vialto() {
   echo "== vialto.dll for $arch"
   cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE="$type" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" \
-    -DCMAKE_PREFIX_PATH="$cache/$arch" -DVIALTO_PLATFORM_BACKEND=win32 \
+    -DVIALTO_WINDOWS_DEPS="$cache/$arch" -DVIALTO_PLATFORM_BACKEND=win32 \
     -DVIALTO_BUILD_TESTS="$( [ "$tests" = 1 ] && echo ON || echo OFF )" \
     -DVIALTO_BUILD_TOOLS=OFF -DVIALTO_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
   cmake --build "$tree" -j"$jobs" --target "${targets[@]}"

@@ -17,15 +17,15 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
-# Libraries cross-built for this target (libjpeg-turbo, GoogleTest) are found through
-# CMAKE_PREFIX_PATH; the build machine's own headers and libraries are never used.
-set(CMAKE_FIND_ROOT_PATH /usr/${VIALTO_MINGW_TRIPLE})
+# Libraries cross-built for this target (libjpeg-turbo, GoogleTest) are installed under the prefix
+# VIALTO_WINDOWS_DEPS; it and the compiler's own tree are the only places searched, so the build
+# machine's headers and libraries are never used.
+set(VIALTO_WINDOWS_DEPS "" CACHE PATH "Prefix of the libraries cross-built for this target")
+set(CMAKE_FIND_ROOT_PATH /usr/${VIALTO_MINGW_TRIPLE} ${VIALTO_WINDOWS_DEPS})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Prefixes given on the command line are searched as they are, not under the root path.
-set(CMAKE_FIND_USE_CMAKE_PATH TRUE)
 
 # Programs built here run under wine; try_run and test discovery go through it.
 find_program(VIALTO_WINE wine)
