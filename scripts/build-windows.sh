@@ -83,15 +83,17 @@ build_gtest() {
 # --- vialto.dll ---------------------------------------------------------------------------------
 build_vialto() {
   local arch=$1 tests=$2 tree=build-win/$1
-  local targets=(vialto vialto-example-win)
-  # The 64-bit tests are the ones that run (under wine64); -O1 keeps their build short.
-  local type=RelWithDebInfo
-  [ "$tests" = 1 ] && targets+=(vialto_tests) && type=${VIALTO_WIN_TEST_BUILD_TYPE:-Release}
+  local targets=(vialto vialto-example vialto-example-win)
+  local options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVIALTO_BUILD_TESTS=OFF)
+  if [ "$tests" = 1 ]; then
+    # The 64-bit tests are the ones that run (under wine64); -O1 keeps their build short.
+    targets+=(vialto_tests)
+    options=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O1 -DNDEBUG" -DVIALTO_BUILD_TESTS=ON)
+  fi
   echo "== vialto.dll for $arch"
-  cmake -S . -B "$tree" -G Ninja -DCMAKE_BUILD_TYPE="$type" \
+  cmake -S . -B "$tree" -G Ninja "${options[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchains/mingw-$arch.cmake" \
     -DVIALTO_WINDOWS_DEPS="$cache/$arch" -DVIALTO_PLATFORM_BACKEND=win32 \
-    -DVIALTO_BUILD_TESTS="$( [ "$tests" = 1 ] && echo ON || echo OFF )" \
     -DVIALTO_BUILD_TOOLS=OFF -DVIALTO_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
   cmake --build "$tree" -j"$jobs" --target "${targets[@]}"
 }
