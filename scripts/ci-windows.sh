@@ -66,7 +66,7 @@ export VIALTO_TEST_HTTP_ROOT=http://127.0.0.1:$http_port/ VIALTO_TEST_HTTPS_ROOT
 tests_started=$(date +%s)
 status=0
 wine build-win/x86_64/tests/vialto_tests.exe --gtest_brief=1 \
-  "--gtest_output=xml:$(winepath -w "$work/tests.xml")" >"$work/tests.log" 2>&1 || status=$?
+  "--gtest_output=xml:$work/tests.xml" >"$work/tests.log" 2>&1 || status=$?
 grep -E '^\[  (FAILED|SKIPPED) |Failure|POSIX backend only' "$work/tests.log" || true
 /usr/bin/python3 - "$work/tests.xml" "$status" <<'EOF'
 import sys, xml.etree.ElementTree as ET
