@@ -1,4 +1,4 @@
-// Each read of a block is one GET with a Range header through InternetOpenUrl; WinINet keeps
+// Each read of a block is one GET with a Range header on a request of its own; WinINet keeps
 // the connection to the server alive between them and follows redirects between http and https.
 // The reply is checked as strictly as on every other backend: a 206 must carry exactly the range
 // asked for, a 200 is the whole file (skipped to the offset), anything else fails.
@@ -89,6 +89,36 @@ int64_t ContentLengthOf(HINTERNET request) {
   return (*end == '\0' && value >= 0) ? value : -1;
 }
 
+// Where a request goes: the server, and the object named on the request line.
+struct HttpTarget {
+  std::string host;
+  INTERNET_PORT port = 0;
+  std::string object;  // path and query
+  DWORD secureFlag = 0;
+};
+
+std::optional<HttpTarget> TargetOf(const std::string& url) {
+  std::vector<char> host(url.size() + 1), path(url.size() + 1), extra(url.size() + 1);
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host.data();
+  parts.dwHostNameLength = static_cast<DWORD>(host.size());
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+  parts.lpszExtraInfo = extra.data();
+  parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+  if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return std::nullopt;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return std::nullopt;
+  HttpTarget target;
+  target.host = host.data();
+  if (target.host.empty()) return std::nullopt;
+  target.port = parts.nPort;
+  target.object = std::string(path.data()) + extra.data();
+  if (target.object.empty()) target.object = "/";
+  target.secureFlag = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+  return target;
+}
+
 // One ranged GET: the reply's status and headers, and the wanted bytes of its body.
 class RangeRequest {
  public:
@@ -104,13 +134,22 @@ class RangeRequest {
     std::snprintf(headers, sizeof headers, "Range: bytes=%" PRId64 "-%" PRId64 "\r\n", first_,
                   first_ + count_ - 1);
     connection.CountRequest();
-    InternetHandle request(InternetOpenUrlA(connection.session(), url.c_str(), headers,
-                                            static_cast<DWORD>(std::strlen(headers)), kRequestFlags,
-                                            0));
-    if (!request) {
+    const std::optional<HttpTarget> target = TargetOf(url);
+    if (!target) return Outcome::kMalformed;
+    const InternetHandle server(InternetConnectA(connection.session(), target->host.c_str(),
+                                                 target->port, nullptr, nullptr,
+                                                 INTERNET_SERVICE_HTTP, 0, 0));
+    if (!server) ThrowTransportFailure("http", GetLastError());
+    const InternetHandle request(HttpOpenRequestA(server.get(), "GET", target->object.c_str(),
+                                                  nullptr, nullptr, nullptr,
+                                                  kRequestFlags | target->secureFlag, 0));
+    if (!request) ThrowTransportFailure("http", GetLastError());
+    // On the request itself: timeouts given to the session do not reach every implementation's
+    // requests.
+    connection.ApplyTimeouts(request.get());
+    if (!HttpSendRequestA(request.get(), headers, static_cast<DWORD>(std::strlen(headers)), nullptr, 0)) {
       const DWORD error = GetLastError();
-      const Outcome outcome = Classify(error);
-      if (outcome == Outcome::kRefused || outcome == Outcome::kMalformed) return outcome;
+      if (Classify(error) == Outcome::kMalformed) return Outcome::kMalformed;
       ThrowTransportFailure("http", error);
     }
     const int status = StatusOf(request.get());

@@ -103,6 +103,7 @@ std::unique_ptr<GdiFont> GdiFont::Create(const FontRequest& request) {
   }
   std::unique_ptr<GdiFont> made(new GdiFont(font, dc));
   if (!GetTextMetricsW(dc, &made->metrics_)) return nullptr;
+  made->logicalHeight_ = logical.lfHeight;
   made->requestedWeight_ = request.weight <= 0 ? FW_NORMAL : request.weight;
   made->requestedItalic_ = request.italic;
   return made;

@@ -23,7 +23,11 @@ class GdiFont {
   // A memory context with the font selected, for measuring and table lookups.
   HDC context() const { return dc_; }
   const TEXTMETRICW& metrics() const { return metrics_; }
-  int EmHeight() const { return metrics_.tmHeight - metrics_.tmInternalLeading; }
+  // A negative logical height is the em height itself (GDI sizes the face to it); the metrics'
+  // internal leading can be a rounding off from it.
+  int EmHeight() const {
+    return logicalHeight_ < 0 ? -logicalHeight_ : metrics_.tmHeight - metrics_.tmInternalLeading;
+  }
   // The line's advance along the baseline, in whole pixels.
   int64_t Advance(const std::wstring& text) const;
   FontMatch Match() const;
@@ -35,6 +39,7 @@ class GdiFont {
   HDC dc_;
   HGDIOBJ previous_;
   TEXTMETRICW metrics_{};
+  int logicalHeight_ = 0;
   int requestedWeight_ = FW_NORMAL;
   bool requestedItalic_ = false;
 };
