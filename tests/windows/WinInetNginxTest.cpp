@@ -1,9 +1,7 @@
-// The Windows internet client against real servers: nginx on loopback, started outside the test
-// program by scripts/ci-windows.sh (the Windows program cannot start Linux servers itself). It
-// serves the source tree's samples/ directory; the environment names it:
-//   VIALTO_TEST_HTTP_ROOT   http://127.0.0.1:<port>/
-//   VIALTO_TEST_HTTPS_ROOT  https://127.0.0.1:<port>/ (a self-signed certificate)
-// Without them the tests are skipped, saying so.
+// The whole library over the Windows internet client, against nginx on loopback started around
+// the test program by tests/platform/win32/serve-fixtures.sh (a Windows program cannot start
+// Linux servers itself): the sample sequences are published into the served directory and read
+// back through the exports as a host would. Without the servers the tests are skipped, saying so.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -28,9 +26,13 @@ std::string SamplePath(const std::string& name) {
 class WinInetNginx : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    http_ = FromEnvironment("VIALTO_TEST_HTTP_ROOT");
-    https_ = FromEnvironment("VIALTO_TEST_HTTPS_ROOT");
-    if (http_.empty()) GTEST_SKIP() << "VIALTO_TEST_HTTP_ROOT is not set (no nginx started)";
+    http_ = FromEnvironment("VIALTO_WIN32_HTTP_URL");
+    https_ = FromEnvironment("VIALTO_WIN32_HTTPS_URL");
+    const std::string served = FromEnvironment("VIALTO_WIN32_SERVED_DIR");
+    if (http_.empty() || served.empty())
+      GTEST_SKIP() << "VIALTO_WIN32_HTTP_URL is not set (run under serve-fixtures.sh)";
+    for (const char* name : {"road.ser", "road.se1"})
+      WriteFile(served + "/" + name, ReadFile(SamplePath(name)));
   }
   std::string http_, https_;
 };
