@@ -23,22 +23,21 @@ struct SeenBox {
   HWND owner = nullptr;
 };
 
+BOOL CALLBACK NoteIcon(HWND child, LPARAM found) {
+  char cls[16] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  if (_stricmp(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+      SendMessageA(child, STM_GETICON, 0, 0) != 0) {
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // Whether the box has an icon: a static child control showing one.
 bool HasIcon(HWND box) {
   bool found = false;
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM p) -> BOOL {
-        char cls[16] = {};
-        GetClassNameA(child, cls, sizeof cls);
-        if (_stricmp(cls, "Static") == 0 && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
-            SendMessageA(child, STM_GETICON, 0, 0) != 0) {
-          *reinterpret_cast<bool*>(p) = true;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(box, &NoteIcon, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

@@ -67,24 +67,26 @@ inline std::string HostPath(std::string path) {
   return path;
 }
 
+struct DialogSearch {
+  DWORD thread;
+  HWND found;
+};
+
+inline BOOL CALLBACK CollectDialog(HWND w, LPARAM p) {
+  auto* s = reinterpret_cast<DialogSearch*>(p);
+  char cls[16] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (GetWindowThreadProcessId(w, nullptr) == s->thread && std::string(cls) == "#32770") {
+    s->found = w;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 // The first dialog-class window (message boxes are dialogs) owned by thread `owner`, or null.
 inline HWND FindDialogOf(DWORD owner) {
-  struct Search {
-    DWORD thread;
-    HWND found;
-  } search{owner, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char cls[16] = {};
-        GetClassNameA(w, cls, sizeof cls);
-        if (GetWindowThreadProcessId(w, nullptr) == s->thread && std::string(cls) == "#32770") {
-          s->found = w;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  DialogSearch search{owner, nullptr};
+  EnumWindows(&CollectDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

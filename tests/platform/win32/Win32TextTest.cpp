@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 #include "platform/text/TextOutput.h"
@@ -207,6 +208,25 @@ TEST_F(Win32Text, SmoothingGivesGreyEdgesAndItsAbsenceNone) {
   };
   EXPECT_EQ(levels(false), 0);
   EXPECT_GT(levels(true), 10);
+}
+
+// Each thread keeps its own fonts; a thread that ends gives them back, so hosts that run many
+// short threads neither leak GDI objects nor crash in the release.
+TEST_F(Win32Text, ThreadsThatEndGiveTheirFontsBack) {
+  const DWORD before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  for (int round = 0; round < 8; ++round) {
+    std::vector<std::thread> threads;
+    std::vector<char> drew(4, 0);
+    for (int t = 0; t < 4; ++t)
+      threads.emplace_back([&, t] {
+        RecordingSurface s(60, 30);
+        drew[t] = DrawTextLine(s, 2, 2, U"thread", Sans(-16 - t), false) && Width(s.InkBox()) > 0;
+      });
+    for (std::thread& thread : threads) thread.join();
+    for (int t = 0; t < 4; ++t) EXPECT_TRUE(drew[t]);
+  }
+  const DWORD after = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (before != 0) EXPECT_LT(after, before + 16);  // 32 threads' fonts and contexts are gone
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cwchar>
 #include <vector>
 
@@ -55,7 +56,8 @@ std::string Utf8From(const std::wstring& text) {
 LOGFONTW LogicalFontFor(const FontRequest& request) {
   LOGFONTW font{};
   font.lfHeight = std::clamp(request.height, -kMaxEmPixels, kMaxCellPixels);
-  font.lfWidth = std::clamp(request.width, 0, kMaxCellPixels);
+  // GDI takes the width's magnitude.
+  font.lfWidth = static_cast<LONG>(std::min<int64_t>(std::abs(int64_t{request.width}), kMaxCellPixels));
   font.lfEscapement = request.escapement % 3600;
   font.lfOrientation = font.lfEscapement;  // glyphs turn with the line
   font.lfWeight = std::clamp(request.weight, 0, 1000);

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <numbers>
 #include <vector>
 
@@ -25,10 +26,6 @@ constexpr int64_t kMaxGdiCoordinate = int64_t{1} << 26;
 
 class ThreadFonts {
  public:
-  static ThreadFonts& ForThisThread() {
-    thread_local ThreadFonts fonts;
-    return fonts;
-  }
   // Null when GDI cannot make the font. Valid until the next call on this thread.
   GdiFont* Font(const FontRequest& request) {
     if (auto* known = fonts_.Find(request)) return known->get();
@@ -40,6 +37,41 @@ class ThreadFonts {
  private:
   SmallLru<FontRequest, std::unique_ptr<GdiFont>, 8> fonts_;
 };
+
+// Each thread's fonts in a fiber-local slot whose callback releases them when the thread ends
+// (and for every thread when the library unloads). Not a thread_local object: the toolchain's
+// emulated thread storage can be gone before such an object's destructor runs at thread exit.
+class ThreadFontsSlot {
+ public:
+  ThreadFontsSlot() : index_(FlsAlloc(&Release)) {}
+  ~ThreadFontsSlot() {
+    if (index_ != FLS_OUT_OF_INDEXES) FlsFree(index_);
+  }
+  ThreadFontsSlot(const ThreadFontsSlot&) = delete;
+  ThreadFontsSlot& operator=(const ThreadFontsSlot&) = delete;
+
+  // Null when the thread's fonts cannot be set up (no slot, no memory).
+  ThreadFonts* ForThisThread() {
+    if (index_ == FLS_OUT_OF_INDEXES) return nullptr;
+    if (auto* fonts = static_cast<ThreadFonts*>(FlsGetValue(index_))) return fonts;
+    auto* fonts = new (std::nothrow) ThreadFonts;
+    if (fonts && !FlsSetValue(index_, fonts)) {
+      delete fonts;
+      return nullptr;
+    }
+    return fonts;
+  }
+
+ private:
+  static void WINAPI Release(void* fonts) { delete static_cast<ThreadFonts*>(fonts); }
+  DWORD index_;
+};
+
+GdiFont* FontFor(const FontRequest& request) {
+  static ThreadFontsSlot slot;
+  ThreadFonts* const fonts = slot.ForThisThread();
+  return fonts ? fonts->Font(request) : nullptr;
+}
 
 struct PixelRect {
   int64_t left, top, right, bottom;  // right and bottom exclusive
@@ -164,13 +196,13 @@ void RenderLine(TextSurface& surface, const GdiFont& font, const std::wstring& t
 }  // namespace
 
 std::optional<FontMatch> MatchFont(const FontRequest& request) {
-  GdiFont* const font = ThreadFonts::ForThisThread().Font(request);
+  GdiFont* const font = FontFor(request);
   if (!font) return std::nullopt;
   return font->Match();
 }
 
 std::optional<LineMetrics> MeasureTextLine(const FontRequest& request, std::u32string_view text) {
-  GdiFont* const font = ThreadFonts::ForThisThread().Font(request);
+  GdiFont* const font = FontFor(request);
   if (!font) return std::nullopt;
   LineMetrics metrics;
   metrics.advance = font->Advance(Utf16From(text));
@@ -182,7 +214,7 @@ std::optional<LineMetrics> MeasureTextLine(const FontRequest& request, std::u32s
 
 bool DrawTextLine(TextSurface& surface, int64_t x, int64_t y, std::u32string_view text,
                   const FontRequest& request, bool opaque) {
-  GdiFont* const font = ThreadFonts::ForThisThread().Font(request);
+  GdiFont* const font = FontFor(request);
   if (!font) return false;
   if (text.empty() || surface.Width() <= 0 || surface.Height() <= 0) return true;
   const std::wstring wide = Utf16From(text);
