@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Windows tier: vialto.dll cross-built for i686 and x86_64, the i686 export table checked
-# name by name and ordinal by ordinal, the example host run under wine64 on the samples, and the
-# x86_64 unit tests under wine64 with the fixture servers (nginx, ftp, hostile http) on loopback. Headless: no display, no wine output;
-# message boxes never show (the tests route notices to a sink).
+# name by name and ordinal by ordinal, the example hosts run under wine64 on the samples (one
+# loading the DLL by name, one linked with the import library), and the x86_64 unit tests under
+# wine64 with the fixture servers (nginx, ftp, hostile http) on loopback. Headless: no display,
+# no wine output; message boxes never show (the tests route notices to a sink).
 #
-# Results are read from the programs' output files, never from a wine exit code alone.
+# Results are read from the programs' output and result files, never from a wine exit code alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -32,6 +33,12 @@ trap cleanup EXIT
 
 echo "== example host (x86_64 under wine64)"
 scripts/check-dll-host.sh build-win/x86_64 "$work/host" samples/road.ser samples/road.se1
+
+echo "== host linked with the import library (x86_64 under wine64)"
+linked=$(wine build-win/x86_64/vialto-example.exe samples/road.ser 2>/dev/null | tr -d '\r')
+echo "$linked"
+[ "$linked" = "vialto says 42
+samples/road.ser: open 1, type 0" ] || { echo "import-library host: unexpected output"; exit 1; }
 
 echo "== unit tests (x86_64 under wine64), fixture servers on loopback"
 mkdir -p "$work/served"
