@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The checks CI runs after the plain test suite: the README's linking steps on the plain build,
 # the whole suite under AddressSanitizer + UBSan, the concurrency tests under ThreadSanitizer,
-# and each fuzz target for a bounded time.
+# each fuzz target for a bounded time, and the Windows tier (vialto.dll cross-built, its export
+# table, its tests under wine64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${VIALTO_FUZZ_SECONDS:-45}
@@ -44,4 +45,7 @@ for target in build-fuzz/fuzz/fuzz_*; do
     exit 1
   fi
 done
+echo "== Windows: vialto.dll for i686 and x86_64, export table, example host, tests under wine64"
+scripts/ci-windows.sh
+
 echo "== all tiers passed"

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the benchmarks need, only those missing.
+# --windows: also the cross build's (mingw-w64, wine64 to run its tests, dpkg-dev to unpack
+# Debian's libjpeg-turbo source, googletest's source).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
@@ -14,6 +16,9 @@ packages=(
   # the viewer: its HTTP server, and the browser its tests drive
   libcpp-httplib-dev chromium chromium-driver python3-selenium
 )
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64 wine wine64 dpkg-dev googletest)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

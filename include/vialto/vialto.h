@@ -20,8 +20,21 @@
 #include <stdint.h>
 
 #if defined(_WIN32)
-#define VIALTO_API __declspec(dllexport)
+/* The Windows records (LOGFONTA, COLORREF, RGB) come from the system's own header, so a host
+ * that includes windows.h as well sees one definition of each. */
+#include <windows.h>
+/* vialto.dll's export table is its .def file; hosts import. */
+#if defined(VIALTO_BUILD_DLL)
+#define VIALTO_API
+#else
+#define VIALTO_API __declspec(dllimport)
+#endif
+/* 32-bit exports use the standard (callee-clears) convention; 64-bit Windows has only one. */
+#if defined(_M_IX86) || defined(__i386__)
 #define VIALTO_CALL __stdcall
+#else
+#define VIALTO_CALL
+#endif
 #else
 #define VIALTO_API __attribute__((visibility("default")))
 #define VIALTO_CALL
@@ -252,8 +265,16 @@ typedef struct CSerFileDecode CSerFileDecode;
  * Library frame: samples.
  * ------------------------------------------------------------------------------------------- */
 
-/* Sample variable; 0 after load and never touched by the library. */
+/* Sample variable; 0 after load and never touched by the library. vialto.dll exports it under
+ * the C++ name that MSVC C++ hosts import (?nVialto@@3HA, ordinal 3); C and mingw hosts on
+ * Windows reach it with GetProcAddress. */
+#if defined(_WIN32) && defined(_MSC_VER) && defined(__cplusplus) && !defined(VIALTO_BUILD_DLL)
+extern "C++" {
 extern VIALTO_API int nVialto;
+}
+#else
+extern VIALTO_API int nVialto;
+#endif
 
 /* Sample function: returns 42. */
 VIALTO_API int fnVialto(void);

@@ -272,4 +272,4 @@ VIALTO_API void VIALTO_CALL Ser_DeleteJpegToRGBBuf(void* buffer) {
 
 // One function under both names.
 extern "C" VIALTO_API void VIALTO_CALL Ser_DeleteRGBToJpegBuf(void* buffer)
-    __attribute__((alias("Ser_DeleteJpegToRGBBuf")));
+    __attribute__((nothrow, alias(VIALTO_EXPORT_SYMBOL(Ser_DeleteJpegToRGBBuf, 4))));

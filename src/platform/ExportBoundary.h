@@ -4,6 +4,14 @@
 #pragma once
 #include <utility>
 
+// The assembler name of an export, for aliases of one export under a second name: 32-bit Windows
+// decorates the standard convention's names with their argument bytes.
+#if defined(_WIN32) && defined(__i386__)
+#define VIALTO_EXPORT_SYMBOL(name, argumentBytes) #name "@" #argumentBytes
+#else
+#define VIALTO_EXPORT_SYMBOL(name, argumentBytes) #name
+#endif
+
 namespace vialto::platform {
 
 // body(), or onFailure when it throws.

@@ -268,6 +268,7 @@ TEST(TextOverlay, BoldAndItalicDrawOtherFaces) {
 }
 
 TEST(TextOverlay, MissingFaceDrawsAsItsFamily) {
+  VIALTO_POSIX_BACKEND_ONLY("fontconfig's fallback by family");
   const auto draw = [](const LOGFONTA& font) {
     Picture picture(300, 40);
     DrawAndCompare(picture, 2, 2, "Fallback faces", font);

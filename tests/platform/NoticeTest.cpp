@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Notice.h"
+#include "support/TestUtil.h"
 
 namespace vialto::platform {
 namespace {
@@ -37,6 +38,7 @@ TEST(Notice, ThrowingSinkIsContained) {
 }
 
 TEST(Notice, DefaultSinkWritesTheExactTextToStderr) {
+  VIALTO_POSIX_BACKEND_ONLY("Windows presents notices as message boxes, not on stderr");
   testing::internal::CaptureStderr();
   ShowNotice(NoticeKind::kOutOfMemory, "vialto", "\nDecompress is out of memory ");
   ShowNotice(NoticeKind::kWarning, "JPEG Error", "Premature end of JPEG file");

@@ -7,6 +7,7 @@
 
 #include "platform/text/TextOutput.h"
 #include "platform/text/Windows1252.h"
+#include "support/TestUtil.h"
 
 namespace {
 
@@ -72,6 +73,7 @@ TEST(Windows1252, MapsTheHighControlsThroughTheCodePage) {
 }
 
 TEST(FontMatch, WeightAndItalicChooseTheFacesOfTheFamily) {
+  VIALTO_POSIX_BACKEND_ONLY("fontconfig picks the DejaVu faces; GDI maps to the system's fonts");
   FontRequest request = Face("DejaVu Sans");
   EXPECT_EQ(FileName(request), "DejaVuSans.ttf");
   request.weight = 700;
@@ -87,6 +89,7 @@ TEST(FontMatch, WeightAndItalicChooseTheFacesOfTheFamily) {
 }
 
 TEST(FontMatch, MissingFaceFallsBackByFamilyAndPitch) {
+  VIALTO_POSIX_BACKEND_ONLY("fontconfig's fallback order");
   FontRequest request = Face("No Such Face");
   EXPECT_EQ(FileName(request), "DejaVuSans.ttf");
   request.family = FontFamily::Roman;
@@ -117,6 +120,7 @@ TEST(FontMatch, SynthesisesWhatTheFaceLacks) {
 }
 
 TEST(TextMetrics, LogicalHeightsFollowThePlatformRule) {
+  VIALTO_POSIX_BACKEND_ONLY("FreeType's cell and em heights; GDI rounds its own way");
   for (const int h : {1, 7, 16, 33, 100, 500}) {
     const std::optional<LineMetrics> cell = MeasureTextLine(Face("DejaVu Sans", h), U"Hg");
     ASSERT_TRUE(cell);
@@ -139,6 +143,7 @@ TEST(TextMetrics, LogicalHeightsFollowThePlatformRule) {
 }
 
 TEST(TextMetrics, WidthScalesTheAverageCharacterWidth) {
+  VIALTO_POSIX_BACKEND_ONLY("FreeType's width scaling");
   const std::u32string text = U"The quick brown fox jumps";
   FontRequest request = Face("DejaVu Sans", -20);
   const int64_t natural = MeasureTextLine(request, text)->advance;

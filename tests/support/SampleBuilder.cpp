@@ -1,12 +1,10 @@
 #include "support/SampleBuilder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -23,20 +21,26 @@ void CopySign(char* dst, const std::string& sign3) {
   std::memcpy(dst, sign3.data(), std::min<std::size_t>(3, sign3.size()));
 }
 
-// Writes the bytes with pwrite at offset, throwing on failure.
-void WriteAt(int fd, int64_t offset, const uint8_t* bytes, std::size_t n) {
-  while (n > 0) {
-    const ssize_t w = ::pwrite(fd, bytes, n, static_cast<off_t>(offset));
-    if (w <= 0) throw std::runtime_error("sample: write failed");
-    bytes += w, offset += w, n -= static_cast<std::size_t>(w);
+// A file created (or emptied) for writing at chosen offsets; a seek past the end leaves a hole.
+class SampleFile {
+ public:
+  explicit SampleFile(const std::string& path)
+      : out_(path, std::ios::binary | std::ios::out | std::ios::trunc) {
+    if (!out_) throw std::runtime_error("sample: cannot create " + path);
   }
-}
+  void WriteAt(int64_t offset, const uint8_t* bytes, std::size_t n) {
+    out_.seekp(static_cast<std::streamoff>(offset));
+    out_.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(n));
+    if (!out_) throw std::runtime_error("sample: write failed");
+  }
+  void Close() {
+    out_.close();
+    if (!out_) throw std::runtime_error("sample: write failed");
+  }
 
-int CreateFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) throw std::runtime_error("sample: cannot create " + path);
-  return fd;
-}
+ private:
+  std::ofstream out_;
+};
 
 struct JpegErrorExit {
   jpeg_error_mgr mgr;
@@ -130,20 +134,15 @@ Bytes SerSample::Build() const {
 }
 
 void SerSample::Write(const std::string& path) const {
-  const int fd = CreateFile(path);
-  try {
-    for (int n = 0; n < frames_; ++n) {
-      Bytes frame = FrameBytes(n);
-      if (sparse_) frame.resize(std::min<std::size_t>(frame.size(), kSparseStamp));
-      WriteAt(fd, FramePosition(n), frame.data(), frame.size());
-    }
-    const Bytes trailer = Trailer();
-    WriteAt(fd, FileLength() - kSerTrailer, trailer.data(), trailer.size());
-  } catch (...) {
-    ::close(fd);
-    throw;
+  SampleFile file(path);
+  for (int n = 0; n < frames_; ++n) {
+    Bytes frame = FrameBytes(n);
+    if (sparse_) frame.resize(std::min<std::size_t>(frame.size(), kSparseStamp));
+    file.WriteAt(FramePosition(n), frame.data(), frame.size());
   }
-  ::close(fd);
+  const Bytes trailer = Trailer();
+  file.WriteAt(FileLength() - kSerTrailer, trailer.data(), trailer.size());
+  file.Close();
 }
 
 // --- "se1" -------------------------------------------------------------------------------------
@@ -376,14 +375,9 @@ int64_t Se1Sample::SearchWindow() const {
 
 void Se1Sample::Write(const std::string& path) const {
   const Bytes bytes = Build();
-  const int fd = CreateFile(path);
-  try {
-    WriteAt(fd, 0, bytes.data(), bytes.size());
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-  ::close(fd);
+  SampleFile file(path);
+  file.WriteAt(0, bytes.data(), bytes.size());
+  file.Close();
 }
 
 }  // namespace vialto::test

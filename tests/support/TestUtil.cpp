@@ -1,7 +1,5 @@
 #include "support/TestUtil.h"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <random>
 #include <stdexcept>
@@ -9,9 +7,17 @@
 namespace vialto::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vialto-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  // create_directory fails on a name that exists, so a directory made here is ours alone.
+  static thread_local std::mt19937_64 names{std::random_device{}()};
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / ("vialto-test-" + std::to_string(names()));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary directory");
 }
 
 TempDir::~TempDir() {

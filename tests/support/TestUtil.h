@@ -5,6 +5,14 @@
 #include <string>
 #include <vector>
 
+// Skips the rest of a test in the Windows build, whose backend does not make the promise the test
+// checks (fontconfig's matching, FreeType's metrics, the notice line on stderr), and says why.
+#if defined(_WIN32)
+#define VIALTO_POSIX_BACKEND_ONLY(reason) GTEST_SKIP() << "POSIX backend only: " << (reason)
+#else
+#define VIALTO_POSIX_BACKEND_ONLY(reason) static_cast<void>(0)
+#endif
+
 namespace vialto::test {
 
 using Bytes = std::vector<uint8_t>;
