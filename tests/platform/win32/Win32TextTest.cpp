@@ -226,7 +226,9 @@ TEST_F(Win32Text, ThreadsThatEndGiveTheirFontsBack) {
     for (int t = 0; t < 4; ++t) EXPECT_TRUE(drew[t]);
   }
   const DWORD after = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  if (before != 0) EXPECT_LT(after, before + 16);  // 32 threads' fonts and contexts are gone
+  if (before != 0) {
+    EXPECT_LT(after, before + 16);  // 32 threads' fonts and contexts are gone
+  }
 }
 
 }  // namespace
