@@ -34,17 +34,21 @@ wait_for_port() {
   echo "serve-fixtures: nothing listens on port $1" >&2
   return 1
 }
-# Starts a fixture that prints its port first; the port goes to stdout.
+# Starts a fixture that prints its port first, in this shell so that the cleanup stops it.
 start_printing_port() {
-  local out="$state/$1.port"
+  local name=$1
   shift
-  "$@" >"$out" &
+  "$@" >"$state/$name.port" &
   pids+=($!)
+}
+# The port a fixture started above printed.
+port_of() {
+  local out="$state/$1.port"
   for _ in $(seq 200); do
     [ -s "$out" ] && head -n1 "$out" && return 0
     sleep 0.05
   done
-  echo "serve-fixtures: $* printed no port" >&2
+  echo "serve-fixtures: the $1 server printed no port" >&2
   return 1
 }
 
@@ -71,8 +75,10 @@ CONF
 pids+=($!)
 wait_for_port "$http_port"
 wait_for_port "$https_port"
-ftp_port=$(start_printing_port ftp /usr/bin/python3 "$fixtures/ftp_server.py" "$root")
-hostile_port=$(start_printing_port hostile /usr/bin/python3 "$fixtures/hostile_http.py" "$root")
+start_printing_port ftp /usr/bin/python3 "$fixtures/ftp_server.py" "$root"
+start_printing_port hostile /usr/bin/python3 "$fixtures/hostile_http.py" "$root"
+ftp_port=$(port_of ftp)
+hostile_port=$(port_of hostile)
 
 export VIALTO_WIN32_SERVED_DIR="$root"
 export VIALTO_WIN32_HTTP_URL="http://127.0.0.1:$http_port/"
