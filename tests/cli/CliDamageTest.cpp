@@ -245,8 +245,6 @@ TEST_F(Large, EveryFramePast2GiBIsListedAndExtracted) {
   EXPECT_TRUE(std::equal(jpeg_.begin() + 2, jpeg_.end(), stored.end() - static_cast<ptrdiff_t>(jpeg_.size() - 2)));
 }
 
-#endif
-
 // A "ser" whose count declares more frames than its data hold: moves keep the declared count,
 // the frames past the data are named as one run, and extract writes only the frames present.
 TEST(DamageSer, AnOverDeclaredCountNamesTheAbsentFramesAndWritesOnlyThePresentOnes) {
@@ -291,3 +289,5 @@ TEST(DamageSer, AnOverDeclaredCountNamesTheAbsentFramesAndWritesOnlyThePresentOn
 
 }  // namespace
 }  // namespace vialto::test::cli
+
+#endif  // VIALTO_CLI_FILE
