@@ -112,7 +112,8 @@ void MoveToRandomFrames(benchmark::State& state, const SampleFile& file, bool ov
   int64_t searches = 0, missed = 0;
   for (auto _ : state) {
     const int target = pick(rng);
-    const bool exact = Ser_MoveTo(d.handle, target) == 1 && Ser_GetCurrentFrameNo(d.handle) == target &&
+    const bool exact = Ser_MoveTo(d.handle, target) == 1 &&
+                       Ser_GetCurrentFrameNo(d.handle) == target &&
                        object.m_nCurFramePos == file.positions[static_cast<std::size_t>(target)];
     missed += !exact;
     ++searches;
@@ -120,10 +121,13 @@ void MoveToRandomFrames(benchmark::State& state, const SampleFile& file, bool ov
   const auto perSearch = [&](int64_t n) {
     return benchmark::Counter(static_cast<double>(n) / static_cast<double>(searches));
   };
-  state.counters["searches/s"] = benchmark::Counter(static_cast<double>(searches), benchmark::Counter::kIsRate);
+  state.counters["searches/s"] =
+      benchmark::Counter(static_cast<double>(searches), benchmark::Counter::kIsRate);
   state.counters["windows/search"] = perSearch(windows->windows);
   state.counters["missed_pct"] = perSearch(100 * missed);
-  if (overHttp) state.counters["requests/search"] = perSearch(object.m_pSession->RequestCount() - requestsBefore);
+  if (overHttp)
+    state.counters["requests/search"] =
+        perSearch(object.m_pSession->RequestCount() - requestsBefore);
 }
 
 // The exact method without a search: walk the chain with pread from the first frame.
@@ -145,12 +149,15 @@ void WalkToRandomFrames(benchmark::State& state, const SampleFile& file) {
       if (no == target || len <= 0) break;
       pos += len;
     }
-    if (pos != file.positions[static_cast<std::size_t>(target)]) return state.SkipWithError("walk missed");
+    if (pos != file.positions[static_cast<std::size_t>(target)])
+      return state.SkipWithError("walk missed");
     ++searches;
   }
   ::close(fd);
-  state.counters["searches/s"] = benchmark::Counter(static_cast<double>(searches), benchmark::Counter::kIsRate);
-  state.counters["reads/search"] = benchmark::Counter(static_cast<double>(reads) / static_cast<double>(searches));
+  state.counters["searches/s"] =
+      benchmark::Counter(static_cast<double>(searches), benchmark::Counter::kIsRate);
+  state.counters["reads/search"] =
+      benchmark::Counter(static_cast<double>(reads) / static_cast<double>(searches));
 }
 
 void WalkForward(benchmark::State& state) {
@@ -160,9 +167,11 @@ void WalkForward(benchmark::State& state) {
   for (auto _ : state) {
     Ser_MoveFirst(d.handle);
     while (Ser_MoveCurrentFrameNo(d.handle, +1)) ++steps;
-    if (Ser_GetCurrentFrameNo(d.handle) != kFrames - 1) return state.SkipWithError("walk fell short");
+    if (Ser_GetCurrentFrameNo(d.handle) != kFrames - 1)
+      return state.SkipWithError("walk fell short");
   }
-  state.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
+  state.counters["steps/s"] =
+      benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
 }
 
 // The physical limit of a walk: one pread of 64 bytes per frame on a file held open.
@@ -191,7 +200,8 @@ void WalkPreadChain(benchmark::State& state) {
     if (frames != kFrames) return state.SkipWithError("chain fell short");
   }
   ::close(fd);
-  state.counters["steps/s"] = benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
+  state.counters["steps/s"] =
+      benchmark::Counter(static_cast<double>(steps), benchmark::Counter::kIsRate);
 }
 
 void LocalEven(benchmark::State& s) { MoveToRandomFrames(s, EvenFile(), false); }

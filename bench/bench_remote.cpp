@@ -54,7 +54,8 @@ bool Walk(CSerFileDecode* d, bool decode, tjhandle tj, std::vector<unsigned char
     if (n <= 0) return false;
     data.resize(static_cast<std::size_t>(n));
     std::size_t got = 0;
-    if (!d->ReadSource(d->m_nCurFramePos + 64, data.data(), data.size(), &got) || got != data.size())
+    if (!d->ReadSource(d->m_nCurFramePos + 64, data.data(), data.size(), &got) ||
+        got != data.size())
       return false;
     if (decode) {
       int w = 0, h = 0, sub = 0, space = 0;
@@ -87,8 +88,7 @@ void RunWalk(benchmark::State& state, bool overHttp, bool decode) {
       break;
     }
   const double walks = static_cast<double>(state.iterations());
-  state.counters["frames_per_s"] =
-      benchmark::Counter(walks * kFrames, benchmark::Counter::kIsRate);
+  state.counters["frames_per_s"] = benchmark::Counter(walks * kFrames, benchmark::Counter::kIsRate);
   if (overHttp && walks > 0)
     state.counters["requests_per_frame"] =
         static_cast<double>(d->m_pSession->RequestCount() - requestsBefore) / (walks * kFrames);

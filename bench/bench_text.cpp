@@ -79,13 +79,15 @@ class PlainFreeType {
     for (int r = 0; r < int(bitmap.rows); ++r) {
       const int y = top + r;
       if (y < 0 || y >= frame.height) continue;
-      unsigned char* row = frame.pixels.data() + std::size_t(frame.height - 1 - y) * frame.width * 3;
+      unsigned char* row =
+          frame.pixels.data() + std::size_t(frame.height - 1 - y) * frame.width * 3;
       for (int c = 0; c < int(bitmap.width); ++c) {
         const int x = left + c;
         if (x < 0 || x >= frame.width) continue;
         const unsigned a = bitmap.buffer[r * bitmap.pitch + c];
         unsigned char* p = row + x * 3;
-        for (int k = 0; k < 3; ++k) p[k] = static_cast<unsigned char>((255 * a + p[k] * (255 - a)) / 255);
+        for (int k = 0; k < 3; ++k)
+          p[k] = static_cast<unsigned char>((255 * a + p[k] * (255 - a)) / 255);
       }
     }
   }

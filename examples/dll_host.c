@@ -5,10 +5,9 @@
  *
  * OUT_DIR/report.txt gets one line per check and a last line "done"; OUT_DIR/<n>.ppm is the first
  * frame of the n-th sequence (RGB24, as the library returns it). */
+#include <windows.h>
 #include <stdio.h>
 #include <string.h>
-#include <windows.h>
-
 #include <vialto/vialto.h>
 
 /* Exported names: decorated on 32-bit Windows, plain on 64-bit. */
@@ -23,28 +22,58 @@
 #endif
 
 static const char* const kExports[52] = {
-    CTOR_NAME, ASSIGN_NAME, "?nVialto@@3HA",
-    STD_EXPORT(GrayToRGB, 16), STD_EXPORT(ImageFlip, 20), STD_EXPORT(ImageJpegToRGB, 24),
-    STD_EXPORT(ImageRGBToJpeg, 28), STD_EXPORT(ImageResize, 32), STD_EXPORT(ImageSwapRGB, 12),
-    STD_EXPORT(ImageWriteStringToImg, 36), STD_EXPORT(JpegToRGB, 20), STD_EXPORT(PasteToImgX, 24),
-    STD_EXPORT(RGBToGray, 16), STD_EXPORT(RGBToJpeg, 24), STD_EXPORT(RGBToYUV422Plane, 16),
-    STD_EXPORT(RGBToYUV422Plane_FLOAT, 16), STD_EXPORT(RecogniseNumberPlateEx, 48),
-    STD_EXPORT(Ser_BufToSerHeadInfo, 8), STD_EXPORT(Ser_BufToSerInfo, 8),
-    STD_EXPORT(Ser_BufToSubHeadInfo, 8), STD_EXPORT(Ser_CopyCurrentFrameData, 24),
-    STD_EXPORT(Ser_CopyCurrentFrameDataEx, 28), STD_EXPORT(Ser_CopyMemory, 12),
-    STD_EXPORT(Ser_CreateSerFileDecode, 0), STD_EXPORT(Ser_DeleteFrameDataBuf, 8),
-    STD_EXPORT(Ser_DeleteJpegToRGBBuf, 4), STD_EXPORT(Ser_DeleteRGBToJpegBuf, 4),
-    STD_EXPORT(Ser_FinishSerFileDecode, 4), STD_EXPORT(Ser_GetColorStatus, 4),
-    STD_EXPORT(Ser_GetCurrentFrameData, 12), STD_EXPORT(Ser_GetCurrentFrameDataBuf, 20),
-    STD_EXPORT(Ser_GetCurrentFrameDataBufEx, 24), STD_EXPORT(Ser_GetCurrentFrameDataLength, 4),
-    STD_EXPORT(Ser_GetCurrentFrameNo, 4), STD_EXPORT(Ser_GetCurrentFramePos, 4),
-    STD_EXPORT(Ser_GetCurrentSubHeadInfo, 8), STD_EXPORT(Ser_GetSerFileInfo, 12),
-    STD_EXPORT(Ser_GetSerFileType, 4), STD_EXPORT(Ser_MoveCurrentFrameNo, 8),
-    STD_EXPORT(Ser_MoveEnd, 4), STD_EXPORT(Ser_MoveFirst, 4), STD_EXPORT(Ser_MoveTo, 8),
-    STD_EXPORT(Ser_SaveToLocal, 12), STD_EXPORT(Ser_SerHeadInfoToBuf, 12),
-    STD_EXPORT(Ser_SerInfoToBuf, 12), STD_EXPORT(Ser_SetSerFileFtp, 20),
-    STD_EXPORT(Ser_SetSerFileName, 8), STD_EXPORT(Ser_SubHeadInfoToBuf, 8), STD_EXPORT(Test, 4),
-    STD_EXPORT(YUV422PlaneToRGB, 16), STD_EXPORT(YUV422PlaneToRGB_FLOAT, 16), "fnVialto",
+    CTOR_NAME,
+    ASSIGN_NAME,
+    "?nVialto@@3HA",
+    STD_EXPORT(GrayToRGB, 16),
+    STD_EXPORT(ImageFlip, 20),
+    STD_EXPORT(ImageJpegToRGB, 24),
+    STD_EXPORT(ImageRGBToJpeg, 28),
+    STD_EXPORT(ImageResize, 32),
+    STD_EXPORT(ImageSwapRGB, 12),
+    STD_EXPORT(ImageWriteStringToImg, 36),
+    STD_EXPORT(JpegToRGB, 20),
+    STD_EXPORT(PasteToImgX, 24),
+    STD_EXPORT(RGBToGray, 16),
+    STD_EXPORT(RGBToJpeg, 24),
+    STD_EXPORT(RGBToYUV422Plane, 16),
+    STD_EXPORT(RGBToYUV422Plane_FLOAT, 16),
+    STD_EXPORT(RecogniseNumberPlateEx, 48),
+    STD_EXPORT(Ser_BufToSerHeadInfo, 8),
+    STD_EXPORT(Ser_BufToSerInfo, 8),
+    STD_EXPORT(Ser_BufToSubHeadInfo, 8),
+    STD_EXPORT(Ser_CopyCurrentFrameData, 24),
+    STD_EXPORT(Ser_CopyCurrentFrameDataEx, 28),
+    STD_EXPORT(Ser_CopyMemory, 12),
+    STD_EXPORT(Ser_CreateSerFileDecode, 0),
+    STD_EXPORT(Ser_DeleteFrameDataBuf, 8),
+    STD_EXPORT(Ser_DeleteJpegToRGBBuf, 4),
+    STD_EXPORT(Ser_DeleteRGBToJpegBuf, 4),
+    STD_EXPORT(Ser_FinishSerFileDecode, 4),
+    STD_EXPORT(Ser_GetColorStatus, 4),
+    STD_EXPORT(Ser_GetCurrentFrameData, 12),
+    STD_EXPORT(Ser_GetCurrentFrameDataBuf, 20),
+    STD_EXPORT(Ser_GetCurrentFrameDataBufEx, 24),
+    STD_EXPORT(Ser_GetCurrentFrameDataLength, 4),
+    STD_EXPORT(Ser_GetCurrentFrameNo, 4),
+    STD_EXPORT(Ser_GetCurrentFramePos, 4),
+    STD_EXPORT(Ser_GetCurrentSubHeadInfo, 8),
+    STD_EXPORT(Ser_GetSerFileInfo, 12),
+    STD_EXPORT(Ser_GetSerFileType, 4),
+    STD_EXPORT(Ser_MoveCurrentFrameNo, 8),
+    STD_EXPORT(Ser_MoveEnd, 4),
+    STD_EXPORT(Ser_MoveFirst, 4),
+    STD_EXPORT(Ser_MoveTo, 8),
+    STD_EXPORT(Ser_SaveToLocal, 12),
+    STD_EXPORT(Ser_SerHeadInfoToBuf, 12),
+    STD_EXPORT(Ser_SerInfoToBuf, 12),
+    STD_EXPORT(Ser_SetSerFileFtp, 20),
+    STD_EXPORT(Ser_SetSerFileName, 8),
+    STD_EXPORT(Ser_SubHeadInfoToBuf, 8),
+    STD_EXPORT(Test, 4),
+    STD_EXPORT(YUV422PlaneToRGB, 16),
+    STD_EXPORT(YUV422PlaneToRGB_FLOAT, 16),
+    "fnVialto",
 };
 
 /* The lookups' results are kept as void (*)(void), the type that converts to every other. */

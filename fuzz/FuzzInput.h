@@ -16,7 +16,9 @@ class FuzzInput {
     return static_cast<int32_t>(v);
   }
   // A value in [lo, hi].
-  int Range(int lo, int hi) { return lo + static_cast<int>(U16() % static_cast<unsigned>(hi - lo + 1)); }
+  int Range(int lo, int hi) {
+    return lo + static_cast<int>(U16() % static_cast<unsigned>(hi - lo + 1));
+  }
   // Fills n bytes from the rest of the input, repeating it (zeros when it is used up).
   void Fill(uint8_t* out, std::size_t n) {
     if (n == 0) return;  // out may be null then

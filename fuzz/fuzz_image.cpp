@@ -61,7 +61,8 @@ void Overlays(FuzzInput& in) {
   font.lfUnderline = in.Byte() & 1;
   font.lfStrikeOut = in.Byte() & 1;
   font.lfQuality = in.Byte() % 6;
-  static const char* kFaces[] = {"", "DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono", "NoSuchFace"};
+  static const char* kFaces[] = {"", "DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono",
+                                 "NoSuchFace"};
   std::strcpy(font.lfFaceName, kFaces[in.Byte() % 5]);
   char text[24] = {};
   for (int i = 0; i < 23; ++i) text[i] = static_cast<char>(in.Byte() | 0x01);
@@ -76,9 +77,15 @@ void Overlays(FuzzInput& in) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput in(data, size);
   switch (in.Byte() % 3) {
-    case 0: Conversions(in); break;
-    case 1: Geometry(in); break;
-    default: Overlays(in); break;
+    case 0:
+      Conversions(in);
+      break;
+    case 1:
+      Geometry(in);
+      break;
+    default:
+      Overlays(in);
+      break;
   }
   return 0;
 }

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint64_t i = 0; i < uint64_t{w} * h * 3; ++i) sum += image[i];
   if (w * h <= 256 * 256) {
     uint32_t length = 0;
-    unsigned char* again = RGBToJpeg(image, static_cast<int>(w), static_cast<int>(h), depth, 75, &length);
+    unsigned char* again =
+        RGBToJpeg(image, static_cast<int>(w), static_cast<int>(h), depth, 75, &length);
     Ser_DeleteRGBToJpegBuf(again);
   }
   Ser_DeleteJpegToRGBBuf(image);

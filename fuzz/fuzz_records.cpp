@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (head.byExtra[0] != 0x5C || head.byExtra[11] != 0x5C) __builtin_trap();
   std::memset(out, 0xAA, sizeof out);
   Ser_SerHeadInfoToBuf(&head, out, 128);
-  if (std::memcmp(out, block, 48) != 0 || std::memcmp(out + 64, block + 64, 7) != 0) __builtin_trap();
+  if (std::memcmp(out, block, 48) != 0 || std::memcmp(out + 64, block + 64, 7) != 0)
+    __builtin_trap();
 
   SubHeadInfo sub;
   Ser_BufToSubHeadInfo(block, &sub);

@@ -63,12 +63,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const uint8_t op = script.Byte();
       const uint8_t arg = script.Byte();
       switch (op % 8) {
-        case 0: Ser_MoveFirst(d); break;
-        case 1: Ser_MoveEnd(d); break;
-        case 2: Ser_MoveCurrentFrameNo(d, +1); break;
-        case 3: Ser_MoveCurrentFrameNo(d, static_cast<int8_t>(arg)); break;
-        case 4: Ser_MoveTo(d, static_cast<int8_t>(arg) * 3); break;
-        case 5: FetchFrame(d, arg % 3, arg / 3 % 6, size - kScriptBytes); break;
+        case 0:
+          Ser_MoveFirst(d);
+          break;
+        case 1:
+          Ser_MoveEnd(d);
+          break;
+        case 2:
+          Ser_MoveCurrentFrameNo(d, +1);
+          break;
+        case 3:
+          Ser_MoveCurrentFrameNo(d, static_cast<int8_t>(arg));
+          break;
+        case 4:
+          Ser_MoveTo(d, static_cast<int8_t>(arg) * 3);
+          break;
+        case 5:
+          FetchFrame(d, arg % 3, arg / 3 % 6, size - kScriptBytes);
+          break;
         case 6: {
           unsigned char sub[64], head[128];
           Ser_GetCurrentSubHeadInfo(d, sub);
@@ -77,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           Ser_GetCurrentFramePos(d);
           break;
         }
-        default: FetchFrame(d, 1, 4, size - kScriptBytes); break;
+        default:
+          FetchFrame(d, 1, 4, size - kScriptBytes);
+          break;
       }
     }
   }

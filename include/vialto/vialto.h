@@ -54,79 +54,79 @@ extern "C" {
 
 /* File information: a "ser" trailer (last 54 bytes) or the start of an "se1" head. 60 bytes. */
 typedef struct SerInfo {
-  char chSign[3];            /* 0: "ser" or "se1", copied as stored */
+  char chSign[3]; /* 0: "ser" or "se1", copied as stored */
   /* 3: gap */
-  uint16_t wVal03;           /* 4 */
-  uint16_t wFrameCount;      /* 6: number of frames */
-  uint16_t wVal07;           /* 8 */
-  uint16_t wVal09;           /* 10 */
-  uint8_t byColorMode;       /* 12: 1 all colour, 2 grey with a colour last frame */
-  uint8_t byVal0C;           /* 13 */
-  uint8_t byVal0D;           /* 14 */
-  uint8_t byVal0E;           /* 15 */
-  uint16_t wVal0F;           /* 16 */
-  uint8_t byVal11;           /* 18 */
-  uint8_t byVal12;           /* 19 */
-  uint32_t dwVal13;          /* 20 */
-  uint8_t byVal17;           /* 24 */
-  uint8_t byColorMode2;      /* 25: must equal byColorMode for "ser" frame positions */
-  uint8_t byVal19;           /* 26 */
-  uint8_t byVal1A;           /* 27 */
-  uint8_t byVal1B;           /* 28 */
-  uint8_t byVal1C;           /* 29 */
-  uint16_t wVal1D;           /* 30 */
-  uint16_t wVal1F;           /* 32 */
-  uint16_t wVal21;           /* 34 */
-  uint8_t byVal23;           /* 36 */
-  uint8_t byVal24;           /* 37 */
-  uint8_t byVal25;           /* 38 */
-  uint8_t byVal26;           /* 39 */
-  uint16_t wVal27;           /* 40 */
-  uint8_t byVal29;           /* 42 */
+  uint16_t wVal03;      /* 4 */
+  uint16_t wFrameCount; /* 6: number of frames */
+  uint16_t wVal07;      /* 8 */
+  uint16_t wVal09;      /* 10 */
+  uint8_t byColorMode;  /* 12: 1 all colour, 2 grey with a colour last frame */
+  uint8_t byVal0C;      /* 13 */
+  uint8_t byVal0D;      /* 14 */
+  uint8_t byVal0E;      /* 15 */
+  uint16_t wVal0F;      /* 16 */
+  uint8_t byVal11;      /* 18 */
+  uint8_t byVal12;      /* 19 */
+  uint32_t dwVal13;     /* 20 */
+  uint8_t byVal17;      /* 24 */
+  uint8_t byColorMode2; /* 25: must equal byColorMode for "ser" frame positions */
+  uint8_t byVal19;      /* 26 */
+  uint8_t byVal1A;      /* 27 */
+  uint8_t byVal1B;      /* 28 */
+  uint8_t byVal1C;      /* 29 */
+  uint16_t wVal1D;      /* 30 */
+  uint16_t wVal1F;      /* 32 */
+  uint16_t wVal21;      /* 34 */
+  uint8_t byVal23;      /* 36 */
+  uint8_t byVal24;      /* 37 */
+  uint8_t byVal25;      /* 38 */
+  uint8_t byVal26;      /* 39 */
+  uint16_t wVal27;      /* 40 */
+  uint8_t byVal29;      /* 42 */
   /* 43: gap */
-  uint16_t wVal2A;           /* 44 */
-  uint16_t wVal2C;           /* 46 */
-  uint16_t wVal2E;           /* 48 */
-  uint8_t byReserved[10];    /* 50: zero after decoding */
+  uint16_t wVal2A;        /* 44 */
+  uint16_t wVal2C;        /* 46 */
+  uint16_t wVal2E;        /* 48 */
+  uint8_t byReserved[10]; /* 50: zero after decoding */
 } SerInfo;
 
 /* The "se1" head: SerInfo, then three fields from disk offsets 64, 68 and 69. 80 bytes. */
 typedef struct SerHeadInfo {
-  SerInfo info;              /* 0 */
-  uint8_t byExtra[12];       /* 60: never read or written by the codecs */
-  uint32_t dwHeadLen;        /* 72: length of the head = offset of the first frame */
-  uint8_t byVal44;           /* 76 */
+  SerInfo info;        /* 0 */
+  uint8_t byExtra[12]; /* 60: never read or written by the codecs */
+  uint32_t dwHeadLen;  /* 72: length of the head = offset of the first frame */
+  uint8_t byVal44;     /* 76 */
   /* 77: gap */
-  uint16_t wVal45;           /* 78 */
+  uint16_t wVal45; /* 78 */
 } SerHeadInfo;
 
 /* A frame's 64-byte sub-header in an "se1" file. 76 bytes. */
 typedef struct SubHeadInfo {
-  char chMark[8];            /* 0: sync marker "QXAAAAAA" */
-  char chCodec[4];           /* 8: "JPG" or "JPE" (first three characters, any case) */
-  int32_t nFrameNo;          /* 12: frame number from 0 */
-  int32_t nFrameLen;         /* 16: frame length including this sub-header */
-  int32_t nPrevFrameLen;     /* 20: nFrameLen of the previous frame */
-  uint16_t wWidth;           /* 24 */
-  uint16_t wHeight;          /* 26 */
-  uint8_t byColorStatus;     /* 28 */
-  uint8_t byVal1D;           /* 29: reported as "aux" by the frame calls */
-  uint8_t byVal1E;           /* 30 */
-  uint8_t byVal1F;           /* 31 */
-  uint8_t byVal20;           /* 32 */
-  char chVal21[12];          /* 33 */
+  char chMark[8];        /* 0: sync marker "QXAAAAAA" */
+  char chCodec[4];       /* 8: "JPG" or "JPE" (first three characters, any case) */
+  int32_t nFrameNo;      /* 12: frame number from 0 */
+  int32_t nFrameLen;     /* 16: frame length including this sub-header */
+  int32_t nPrevFrameLen; /* 20: nFrameLen of the previous frame */
+  uint16_t wWidth;       /* 24 */
+  uint16_t wHeight;      /* 26 */
+  uint8_t byColorStatus; /* 28 */
+  uint8_t byVal1D;       /* 29: reported as "aux" by the frame calls */
+  uint8_t byVal1E;       /* 30 */
+  uint8_t byVal1F;       /* 31 */
+  uint8_t byVal20;       /* 32 */
+  char chVal21[12];      /* 33 */
   /* 45: gap */
-  uint16_t wVal2D;           /* 46 */
-  uint16_t wVal2F;           /* 48 */
-  uint16_t wVal31;           /* 50 */
-  uint16_t wVal33;           /* 52 */
-  uint8_t byVal35;           /* 54 */
+  uint16_t wVal2D; /* 46 */
+  uint16_t wVal2F; /* 48 */
+  uint16_t wVal31; /* 50 */
+  uint16_t wVal33; /* 52 */
+  uint8_t byVal35; /* 54 */
   /* 55: gap */
-  uint16_t wVal36;           /* 56 */
-  uint16_t wVal38;           /* 58 */
-  uint16_t wVal3A;           /* 60 */
-  uint16_t wVal3C;           /* 62 */
-  uint8_t byReserved[12];    /* 64: zero after decoding */
+  uint16_t wVal36;        /* 56 */
+  uint16_t wVal38;        /* 58 */
+  uint16_t wVal3A;        /* 60 */
+  uint16_t wVal3C;        /* 62 */
+  uint8_t byReserved[12]; /* 64: zero after decoding */
 } SubHeadInfo;
 
 VIALTO_STATIC_ASSERT(sizeof(SerInfo) == 60, "SerInfo is 60 bytes");
@@ -199,20 +199,20 @@ VIALTO_STATIC_ASSERT(offsetof(SubHeadInfo, byReserved) == 64, "SubHeadInfo.byRes
 typedef uint32_t COLORREF; /* 0x00BBGGRR */
 
 typedef struct LOGFONTA {
-  int32_t lfHeight;        /* < 0: em height in pixels; > 0: cell height; 0: default size */
-  int32_t lfWidth;         /* average character width; 0: the face's own */
-  int32_t lfEscapement;    /* rotation of the line, tenths of a degree counter-clockwise */
+  int32_t lfHeight;     /* < 0: em height in pixels; > 0: cell height; 0: default size */
+  int32_t lfWidth;      /* average character width; 0: the face's own */
+  int32_t lfEscapement; /* rotation of the line, tenths of a degree counter-clockwise */
   int32_t lfOrientation;
-  int32_t lfWeight;        /* 100..900; 400 normal, 700 bold; 0: normal */
+  int32_t lfWeight; /* 100..900; 400 normal, 700 bold; 0: normal */
   uint8_t lfItalic;
   uint8_t lfUnderline;
   uint8_t lfStrikeOut;
   uint8_t lfCharSet;
   uint8_t lfOutPrecision;
   uint8_t lfClipPrecision;
-  uint8_t lfQuality;       /* NONANTIALIASED_QUALITY draws mono glyphs, others anti-aliased */
+  uint8_t lfQuality; /* NONANTIALIASED_QUALITY draws mono glyphs, others anti-aliased */
   uint8_t lfPitchAndFamily;
-  char lfFaceName[32];     /* zero-terminated face name, "" for any */
+  char lfFaceName[32]; /* zero-terminated face name, "" for any */
 } LOGFONTA;
 
 VIALTO_STATIC_ASSERT(sizeof(LOGFONTA) == 60, "LOGFONTA is 60 bytes");
@@ -220,8 +220,9 @@ VIALTO_STATIC_ASSERT(offsetof(LOGFONTA, lfItalic) == 20, "LOGFONTA.lfItalic");
 VIALTO_STATIC_ASSERT(offsetof(LOGFONTA, lfFaceName) == 28, "LOGFONTA.lfFaceName");
 
 #ifndef RGB
-#define RGB(r, g, b) \
-  ((COLORREF)(((uint32_t)(uint8_t)(r)) | ((uint32_t)(uint8_t)(g) << 8) | ((uint32_t)(uint8_t)(b) << 16)))
+#define RGB(r, g, b)                                                     \
+  ((COLORREF)(((uint32_t)(uint8_t)(r)) | ((uint32_t)(uint8_t)(g) << 8) | \
+              ((uint32_t)(uint8_t)(b) << 16)))
 #endif
 #ifndef FW_NORMAL
 #define FW_DONTCARE 0
@@ -386,7 +387,8 @@ VIALTO_API int VIALTO_CALL YUV422PlaneToRGB(const unsigned char* yuv, unsigned c
 /* The same in double precision, row by row in pixel pairs. Returns 1. */
 VIALTO_API int VIALTO_CALL YUV422PlaneToRGB_FLOAT(const unsigned char* yuv, unsigned char* rgb,
                                                   int width, int height);
-/* RGB24 to YUV 4:2:2 planar, chroma from the left pixel of each pair, 8.8 fixed point. Returns 1. */
+/* RGB24 to YUV 4:2:2 planar, chroma from the left pixel of each pair, 8.8 fixed point. Returns 1.
+ */
 VIALTO_API int VIALTO_CALL RGBToYUV422Plane(const unsigned char* rgb, unsigned char* yuv, int width,
                                             int height);
 /* The same in double precision. Returns 1. */
@@ -453,7 +455,8 @@ VIALTO_API int VIALTO_CALL ImageWriteStringToImg(unsigned char* image, int width
 VIALTO_API int VIALTO_CALL PasteToImgX(unsigned char* image, int width, int height, int x, int y,
                                        int tile);
 /* Fills a pseudo-random plate text ("%05d", 6 bytes), rectangle and confidence (0..100) for an
- * image of width x height. skip != 0 returns at once. Arguments 1, 2 and 4 are unused. Returns 1. */
+ * image of width x height. skip != 0 returns at once. Arguments 1, 2 and 4 are unused. Returns 1.
+ */
 VIALTO_API int VIALTO_CALL RecogniseNumberPlateEx(const void* unused1, int unused2, char* plateText,
                                                   int unused4, int width, int height, int* left,
                                                   int* top, int* rectWidth, int* rectHeight,

@@ -133,8 +133,8 @@ const CArrowOverlay g_arrowOverlay;
 
 const CArrowOverlay& TheArrowOverlay() { return g_arrowOverlay; }
 
-extern "C" VIALTO_API int VIALTO_CALL PasteToImgX(unsigned char* image, int width, int height, int x,
-                                                  int y, int tile) {
+extern "C" VIALTO_API int VIALTO_CALL PasteToImgX(unsigned char* image, int width, int height,
+                                                  int x, int y, int tile) {
   return vialto::platform::GuardExport(
       1, [&] { return TheArrowOverlay().PasteTile(image, width, height, x, y, tile); });
 }

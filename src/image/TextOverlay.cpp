@@ -46,7 +46,10 @@ inline void BlendPixel(uint8_t* pixel, const Bgr& colour, unsigned coverage) {
 class BitmapSurface final : public TextSurface {
  public:
   BitmapSurface(unsigned char* pixels, int width, int height, COLORREF text, COLORREF background)
-      : pixels_(pixels), width_(width), height_(height), text_(BgrOf(text)),
+      : pixels_(pixels),
+        width_(width),
+        height_(height),
+        text_(BgrOf(text)),
         background_(BgrOf(background)) {}
 
   int Width() const override { return width_; }
@@ -81,12 +84,18 @@ class BitmapSurface final : public TextSurface {
 
 FontFamily FamilyOf(uint8_t pitchAndFamily) {
   switch (pitchAndFamily & 0xF0) {
-    case FF_ROMAN: return FontFamily::Roman;
-    case FF_SWISS: return FontFamily::Swiss;
-    case FF_MODERN: return FontFamily::Modern;
-    case FF_SCRIPT: return FontFamily::Script;
-    case FF_DECORATIVE: return FontFamily::Decorative;
-    default: return FontFamily::DontCare;
+    case FF_ROMAN:
+      return FontFamily::Roman;
+    case FF_SWISS:
+      return FontFamily::Swiss;
+    case FF_MODERN:
+      return FontFamily::Modern;
+    case FF_SCRIPT:
+      return FontFamily::Script;
+    case FF_DECORATIVE:
+      return FontFamily::Decorative;
+    default:
+      return FontFamily::DontCare;
   }
 }
 

@@ -25,9 +25,12 @@ std::vector<int> NumbersAfterText(std::string_view line) {
   std::istringstream in(rest);
   std::string word;
   while (in >> word) {
-    if (word == "IDOK") numbers.push_back(1);
-    else if (word == "IDCANCEL") numbers.push_back(2);
-    else numbers.push_back(std::atoi(word.c_str()));
+    if (word == "IDOK")
+      numbers.push_back(1);
+    else if (word == "IDCANCEL")
+      numbers.push_back(2);
+    else
+      numbers.push_back(std::atoi(word.c_str()));
   }
   return numbers;
 }
@@ -87,7 +90,8 @@ std::string RenderDialogTemplate(const DialogTemplate& dialog) {
   for (const DialogButton& b : dialog.buttons) {
     const std::string label = (b.isDefault ? "[> " : "[ ") + b.text + (b.isDefault ? " <]" : " ]");
     const int row = std::clamp(b.y / 8 + 1, 1, rows - 2);
-    const int col = std::clamp(b.x / 4 + 1, 1, std::max(1, cols - 1 - static_cast<int>(label.size())));
+    const int col =
+        std::clamp(b.x / 4 + 1, 1, std::max(1, cols - 1 - static_cast<int>(label.size())));
     if (col + static_cast<int>(label.size()) < cols) grid[row].replace(col, label.size(), label);
   }
   std::string out;

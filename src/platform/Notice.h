@@ -35,7 +35,7 @@ class ScopedNoticeSink {
   explicit ScopedNoticeSink(NoticeSink sink) : previous_(SetNoticeSink(std::move(sink))) {}
   // A sink that has no use for the kind.
   template <typename Sink>
-    requires std::invocable<Sink&, std::string_view, std::string_view>
+  requires std::invocable<Sink&, std::string_view, std::string_view>
   explicit ScopedNoticeSink(Sink sink)
       : ScopedNoticeSink(NoticeSink(
             [sink = std::move(sink)](NoticeKind, std::string_view caption,

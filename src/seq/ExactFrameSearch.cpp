@@ -61,7 +61,8 @@ int CSerFileDecode::NarrowToFrame(seq::FrameBracket& bracket, int64_t window) {
     plan = carryOn ? ProbePlan{plan.start + plan.length + seq::kScanSlack,
                                std::min(plan.length * 2, capacity)}
                    : PlanProbe(bracket, base, capacity, interpolate);
-    if (!ReadWindow(plan.start, buffer.bytes, static_cast<std::size_t>(plan.length + seq::kWindowSlack)))
+    if (!ReadWindow(plan.start, buffer.bytes,
+                    static_cast<std::size_t>(plan.length + seq::kWindowSlack)))
       return 0;
     if (!carryOn) runStart = plan.start;
     bool narrowed = false;

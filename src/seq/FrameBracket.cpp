@@ -21,8 +21,8 @@ FrameBracket::Verdict FrameBracket::Note(const MarkerHit& hit) {
   if (hit.frameNo < target_) {
     if (hit.frameNo < lowNo_) return Verdict::kIgnored;
     // The target starts behind this frame; a length that leaves the bracket is not believed.
-    const bool sane = hit.frameLen >= static_cast<int32_t>(kSubHeadBytes) &&
-                      hit.pos + hit.frameLen <= high_;
+    const bool sane =
+        hit.frameLen >= static_cast<int32_t>(kSubHeadBytes) && hit.pos + hit.frameLen <= high_;
     low_ = sane ? hit.pos + hit.frameLen : hit.pos + static_cast<int64_t>(sizeof kFrameMarker);
     lowNo_ = int64_t{hit.frameNo} + 1;
   } else {

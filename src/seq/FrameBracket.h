@@ -40,7 +40,7 @@ class FrameBracket {
  private:
   int32_t target_;
   int64_t low_;
-  int64_t lowNo_;   // the number expected for a frame starting at low_
+  int64_t lowNo_;  // the number expected for a frame starting at low_
   int64_t high_;
   int64_t highNo_;  // the number of the marker at high_, -1 when unknown
   bool found_ = false;

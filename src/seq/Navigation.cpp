@@ -210,11 +210,12 @@ bool CSerFileDecode::SearchWindows(int target, int64_t window, seq::FrameBracket
     if (!ReadWindow(start, buffer.bytes, buffer.size)) return false;
     bool sawMarker = false;
     int32_t lastNo = 0;
-    seq::ForEachMarker(buffer.bytes, start, window + seq::kScanSlack, [&](const seq::MarkerHit& hit) {
-      sawMarker = true;
-      lastNo = hit.frameNo;
-      return bracket.Note(hit) != seq::FrameBracket::Verdict::kTarget;
-    });
+    seq::ForEachMarker(buffer.bytes, start, window + seq::kScanSlack,
+                       [&](const seq::MarkerHit& hit) {
+                         sawMarker = true;
+                         lastNo = hit.frameNo;
+                         return bracket.Note(hit) != seq::FrameBracket::Verdict::kTarget;
+                       });
     if (bracket.Found()) return true;
     bracket.NoteScanned(start, start + window + seq::kScanSlack);
     if (sawMarker) direction = lastNo < target ? +1 : -1;

@@ -11,8 +11,8 @@
 
 namespace vialto::seq {
 
-inline constexpr int64_t kWindowSlack = 512;  // bytes read beyond each window
-inline constexpr int64_t kScanSlack = 256;    // markers scanned beyond each window
+inline constexpr int64_t kWindowSlack = 512;        // bytes read beyond each window
+inline constexpr int64_t kScanSlack = 256;          // markers scanned beyond each window
 inline constexpr std::size_t kFrameLenOffset = 16;  // nFrameLen in the sub-header
 
 class WindowBuffer {

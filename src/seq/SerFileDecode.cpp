@@ -74,9 +74,7 @@ void CSerFileDecode::CloseSource() {
   m_bOpen = 0;
 }
 
-int64_t CSerFileDecode::HeadLength() const {
-  return LoadLe32(m_HeadBuf + seq::kHeadLengthOffset);
-}
+int64_t CSerFileDecode::HeadLength() const { return LoadLe32(m_HeadBuf + seq::kHeadLengthOffset); }
 
 bool CSerFileDecode::ReadSource(int64_t pos, void* buf, std::size_t n, std::size_t* got) {
   if (got) *got = 0;

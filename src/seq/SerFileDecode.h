@@ -47,7 +47,9 @@ class CSerFileDecode {
   // is a success. Throws InternetError for remote transport failures; callers catch it.
   bool ReadSource(int64_t pos, void* buf, std::size_t n, std::size_t* got = nullptr);
 
-  bool HasFile() const { return m_nFileType == vialto::seq::kSerFile || m_nFileType == vialto::seq::kSe1File; }
+  bool HasFile() const {
+    return m_nFileType == vialto::seq::kSerFile || m_nFileType == vialto::seq::kSe1File;
+  }
   bool IsSer() const { return m_nFileType == vialto::seq::kSerFile; }
   bool IsSe1() const { return m_nFileType == vialto::seq::kSe1File; }
   // "se1": dwHeadLen, the first frame's offset (little-endian u32 at m_HeadBuf + 64).

@@ -44,17 +44,17 @@ constexpr Field kHeadFields[] = {
 };
 
 constexpr Field kSubHeadFields[] = {
-    VIALTO_FIELD(SubHeadInfo, chMark, 0),        VIALTO_FIELD(SubHeadInfo, chCodec, 8),
-    VIALTO_FIELD(SubHeadInfo, nFrameNo, 12),     VIALTO_FIELD(SubHeadInfo, nFrameLen, 16),
+    VIALTO_FIELD(SubHeadInfo, chMark, 0),         VIALTO_FIELD(SubHeadInfo, chCodec, 8),
+    VIALTO_FIELD(SubHeadInfo, nFrameNo, 12),      VIALTO_FIELD(SubHeadInfo, nFrameLen, 16),
     VIALTO_FIELD(SubHeadInfo, nPrevFrameLen, 20), VIALTO_FIELD(SubHeadInfo, wWidth, 24),
-    VIALTO_FIELD(SubHeadInfo, wHeight, 26),      VIALTO_FIELD(SubHeadInfo, byColorStatus, 28),
-    VIALTO_FIELD(SubHeadInfo, byVal1D, 29),      VIALTO_FIELD(SubHeadInfo, byVal1E, 30),
-    VIALTO_FIELD(SubHeadInfo, byVal1F, 31),      VIALTO_FIELD(SubHeadInfo, byVal20, 32),
-    VIALTO_FIELD(SubHeadInfo, chVal21, 33),      VIALTO_FIELD(SubHeadInfo, wVal2D, 45),
-    VIALTO_FIELD(SubHeadInfo, wVal2F, 47),       VIALTO_FIELD(SubHeadInfo, wVal31, 49),
-    VIALTO_FIELD(SubHeadInfo, wVal33, 51),       VIALTO_FIELD(SubHeadInfo, byVal35, 53),
-    VIALTO_FIELD(SubHeadInfo, wVal36, 54),       VIALTO_FIELD(SubHeadInfo, wVal38, 56),
-    VIALTO_FIELD(SubHeadInfo, wVal3A, 58),       VIALTO_FIELD(SubHeadInfo, wVal3C, 60),
+    VIALTO_FIELD(SubHeadInfo, wHeight, 26),       VIALTO_FIELD(SubHeadInfo, byColorStatus, 28),
+    VIALTO_FIELD(SubHeadInfo, byVal1D, 29),       VIALTO_FIELD(SubHeadInfo, byVal1E, 30),
+    VIALTO_FIELD(SubHeadInfo, byVal1F, 31),       VIALTO_FIELD(SubHeadInfo, byVal20, 32),
+    VIALTO_FIELD(SubHeadInfo, chVal21, 33),       VIALTO_FIELD(SubHeadInfo, wVal2D, 45),
+    VIALTO_FIELD(SubHeadInfo, wVal2F, 47),        VIALTO_FIELD(SubHeadInfo, wVal31, 49),
+    VIALTO_FIELD(SubHeadInfo, wVal33, 51),        VIALTO_FIELD(SubHeadInfo, byVal35, 53),
+    VIALTO_FIELD(SubHeadInfo, wVal36, 54),        VIALTO_FIELD(SubHeadInfo, wVal38, 56),
+    VIALTO_FIELD(SubHeadInfo, wVal3A, 58),        VIALTO_FIELD(SubHeadInfo, wVal3C, 60),
 };
 
 #undef VIALTO_FIELD

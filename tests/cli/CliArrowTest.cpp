@@ -40,14 +40,15 @@ class Arrow : public ::testing::Test {
   }
   RunResult Mark(const std::string& arrow) {
     std::filesystem::remove(dir_.File("out.ppm"));
-    return RunTool(dir_, {"annotate", dir_.File("black.ppm"), dir_.File("out.ppm"), "--arrow", arrow});
+    return RunTool(dir_,
+                   {"annotate", dir_.File("black.ppm"), dir_.File("out.ppm"), "--arrow", arrow});
   }
   static constexpr int kWidth = 256, kHeight = 192;
   TempDir dir_;
 };
 
 TEST_F(Arrow, TheTipIsOnThePointAndTheArrowLiesOnTheSideWithRoom) {
-  const std::pair<int, int> points[] = {{0, 0},   {255, 0},  {0, 191}, {255, 191}, {128, 96},
+  const std::pair<int, int> points[] = {{0, 0},     {255, 0},  {0, 191}, {255, 191}, {128, 96},
                                         {150, 100}, {10, 180}, {250, 5}, {64, 64},   {65, 65}};
   for (const auto& [x, y] : points) {
     const std::string point = std::to_string(x) + "," + std::to_string(y);

@@ -86,15 +86,19 @@ TEST_F(Damage, InfoCountsTheFramesOfAFileCutInsideAFrame) {
   EXPECT_EQ(j["frames_reachable"].Number(), 5);
   EXPECT_EQ(j["status"].String(), "truncated");
   ASSERT_EQ(j["problems"].Array().size(), 2u);
-  EXPECT_NE(j["problems"].Array()[0].String().find("frame 4 is cut short: 364 of"), std::string::npos);
+  EXPECT_NE(j["problems"].Array()[0].String().find("frame 4 is cut short: 364 of"),
+            std::string::npos);
   EXPECT_NE(j["problems"].Array()[1].String().find("23 of 28 declared frames missing"),
             std::string::npos);
   const RunResult text = RunTool(dir_, {"info", path});
-  EXPECT_NE(text.out.find("reachable     5\npresent       4\nstatus        truncated\n"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("reachable     5\npresent       4\nstatus        truncated\n"),
+            std::string::npos)
+      << text.out;
   EXPECT_NE(text.err.find("is truncated"), std::string::npos) << text.err;
 
   // Cut right behind frame 3: nothing is cut short, the frames simply end.
-  const std::string even = Write("even.se1", Bytes(file_.begin(), file_.begin() + static_cast<ptrdiff_t>(frames_[4])));
+  const std::string even =
+      Write("even.se1", Bytes(file_.begin(), file_.begin() + static_cast<ptrdiff_t>(frames_[4])));
   const Json e = InfoJson(even, true);
   EXPECT_EQ(e["frames_reachable"].Number(), 4);
   EXPECT_EQ(e["frames"].Array().size(), 4u);
@@ -120,7 +124,8 @@ TEST_F(Damage, ExtractWritesTheFramesBeforeACutAndFails) {
   for (const std::string format : {"png", "raw"}) {
     for (const std::string jobs : {"1", "2"}) {
       const std::string out = dir_.File("out-" + format + jobs);
-      const RunResult r = RunTool(dir_, {"extract", path, "--as", format, "-o", out, "--jobs", jobs});
+      const RunResult r =
+          RunTool(dir_, {"extract", path, "--as", format, "-o", out, "--jobs", jobs});
       EXPECT_EQ(r.status, 1) << r.err;
       EXPECT_EQ(CountFiles(out), 4u) << format << jobs << ": " << r.err;
       EXPECT_NE(r.err.find("cut.se1: frame 4 is cut short"), std::string::npos) << r.err;
@@ -152,8 +157,10 @@ TEST_F(Damage, EachCodecNoticeIsGivenToItsFrame) {
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(CountFiles(out), static_cast<size_t>(kFrames)) << "the frames are still written";
     for (int n = 0; n < kFrames; ++n) {
-      const bool named = r.err.find("bad.se1: frame " + std::to_string(n) + ": JPEG") != std::string::npos;
-      EXPECT_EQ(named, std::count(noisy.begin(), noisy.end(), n) == 1) << "frame " << n << ": " << r.err;
+      const bool named =
+          r.err.find("bad.se1: frame " + std::to_string(n) + ": JPEG") != std::string::npos;
+      EXPECT_EQ(named, std::count(noisy.begin(), noisy.end(), n) == 1)
+          << "frame " << n << ": " << r.err;
     }
     EXPECT_NE(r.err.find("4 frames written damaged"), std::string::npos) << r.err;
     ExpectOnlyToolLines(r.err);
@@ -181,7 +188,8 @@ class Large : public ::testing::Test {
     Bytes head(one.begin(), one.begin() + static_cast<ptrdiff_t>(at));
     head[5] = kCopies & 0xFF;
     head[6] = kCopies >> 8;
-    const Bytes sub(one.begin() + static_cast<ptrdiff_t>(at), one.begin() + static_cast<ptrdiff_t>(at + 64));
+    const Bytes sub(one.begin() + static_cast<ptrdiff_t>(at),
+                    one.begin() + static_cast<ptrdiff_t>(at + 64));
     const Bytes jpeg(one.begin() + static_cast<ptrdiff_t>(at + 64), one.end());
     jpeg_ = jpeg;
     Bytes padded(jpeg.begin(), jpeg.begin() + 2);  // SOI
@@ -237,12 +245,13 @@ TEST_F(Large, EveryFramePast2GiBIsListedAndExtracted) {
   EXPECT_EQ(CountFiles(out), static_cast<size_t>(kCopies));
   EXPECT_EQ(ReadPnm(out + "/large-002099.pgm").width, 32);
   // Stored as they are, frames past 2 GiB are the very bytes written.
-  const RunResult last = RunTool(dir_, {"extract", path_, "--range", "2098:2099", "--as", "raw",
-                                        "-o", dir_.File("last")});
+  const RunResult last = RunTool(
+      dir_, {"extract", path_, "--range", "2098:2099", "--as", "raw", "-o", dir_.File("last")});
   ASSERT_EQ(last.status, 0) << last.err;
   const Bytes stored = ReadFile(dir_.File("last/large-002099.raw"));
   ASSERT_EQ(stored.size(), frameBytes_ - 64);
-  EXPECT_TRUE(std::equal(jpeg_.begin() + 2, jpeg_.end(), stored.end() - static_cast<ptrdiff_t>(jpeg_.size() - 2)));
+  EXPECT_TRUE(std::equal(jpeg_.begin() + 2, jpeg_.end(),
+                         stored.end() - static_cast<ptrdiff_t>(jpeg_.size() - 2)));
 }
 
 // A "ser" whose count declares more frames than its data hold: moves keep the declared count,
@@ -276,13 +285,15 @@ TEST(DamageSer, AnOverDeclaredCountNamesTheAbsentFramesAndWritesOnlyThePresentOn
                             std::to_string(40 - mode.present) + ") lie past the end of the data";
     EXPECT_EQ(j["problems"].Array()[0].String(), run);
 
-    const RunResult r = RunTool(dir, {"extract", path, "--all", "--as", "pgm", "-o", dir.File("out")});
+    const RunResult r =
+        RunTool(dir, {"extract", path, "--all", "--as", "pgm", "-o", dir.File("out")});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(CountFiles(dir.File("out")), static_cast<size_t>(mode.present)) << r.err;
     EXPECT_NE(r.err.find("over.ser: frame " + std::to_string(mode.present) + " is cut short"),
               std::string::npos)
         << r.err;
-    EXPECT_NE(r.err.find("more frames went wrong (the first 20 are named)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("more frames went wrong (the first 20 are named)"), std::string::npos)
+        << r.err;
     ExpectOnlyToolLines(r.err);
   }
 }

@@ -59,7 +59,8 @@ class FrameOutput : public ::testing::Test {
 
   RunResult Extract(const std::string& format, const std::string& out,
                     std::vector<std::string> extra = {}) {
-    std::vector<std::string> args{"extract", source_, "--all", "--as", format, "-o", dir_.File(out)};
+    std::vector<std::string> args{"extract", source_, "--all",       "--as",
+                                  format,    "-o",    dir_.File(out)};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunTool(dir_, args);
   }
@@ -136,8 +137,7 @@ TEST_F(FrameOutput, PngsDecodeToThePixelsOfThePpms) {
       "for p in sorted(glob.glob(sys.argv[1] + '/*.png')):\n"
       "    Image.open(p).convert('RGB').save(p[:-4] + '.check.ppm')\n";
   WriteFile(dir_.File("decode.py"), Bytes(script.begin(), script.end()));
-  const std::string command =
-      "/usr/bin/python3 " + dir_.File("decode.py") + " " + dir_.File("png");
+  const std::string command = "/usr/bin/python3 " + dir_.File("decode.py") + " " + dir_.File("png");
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
   for (int n = 0; n < kFrames; ++n) {
     char name[32];

@@ -47,8 +47,10 @@ inline RunResult RunTool(const TempDir& scratch, const std::vector<std::string>&
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   std::vector<std::string> words{VIALTO_CLI_FILE};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -106,7 +108,8 @@ inline Ppm ReadPnm(const std::string& path) {
 }
 
 inline void WritePpm(const std::string& path, int width, int height, const Bytes& rgb) {
-  const std::string header = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+  const std::string header =
+      "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
   Bytes bytes(header.begin(), header.end());
   bytes.insert(bytes.end(), rgb.begin(), rgb.end());
   WriteFile(path, bytes);
@@ -118,7 +121,8 @@ inline std::pair<uint32_t, uint32_t> PngSize(const std::string& path) {
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (b.size() < 24 || std::memcmp(b.data(), kSignature, 8) != 0) return {0, 0};
   auto be32 = [&](size_t at) {
-    return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) | b[at + 3];
+    return (uint32_t{b[at]} << 24) | (uint32_t{b[at + 1]} << 16) | (uint32_t{b[at + 2]} << 8) |
+           b[at + 3];
   };
   return {be32(16), be32(20)};
 }
@@ -135,7 +139,8 @@ inline uint16_t Le16(const Bytes& b, size_t at) {
 
 // A parsed JSON value: null, bool, number, string, array or object.
 struct Json {
-  std::variant<std::nullptr_t, bool, double, std::string, std::vector<Json>, std::map<std::string, Json>>
+  std::variant<std::nullptr_t, bool, double, std::string, std::vector<Json>,
+               std::map<std::string, Json>>
       value;
   bool IsNull() const { return std::holds_alternative<std::nullptr_t>(value); }
   double Number() const { return std::get<double>(value); }
@@ -187,14 +192,18 @@ class JsonParser {
       if (c == '\\') {
         if (i_ >= s_.size()) Fail("cut escape");
         const char e = s_[i_++];
-        if (e == 'n') c = '\n';
-        else if (e == 't') c = '\t';
-        else if (e == 'r') c = '\r';
+        if (e == 'n')
+          c = '\n';
+        else if (e == 't')
+          c = '\t';
+        else if (e == 'r')
+          c = '\r';
         else if (e == 'u') {
           if (i_ + 4 > s_.size()) Fail("cut escape");
           c = static_cast<char>(std::stoi(s_.substr(i_, 4), nullptr, 16));
           i_ += 4;
-        } else c = e;
+        } else
+          c = e;
       } else if (static_cast<unsigned char>(c) < 0x20) {
         Fail("control character in string");
       }
@@ -233,7 +242,8 @@ class JsonParser {
     }
     if (c == '"') return Json{ParseString()};
     for (const auto& [word, value] : {std::pair<const char*, Json>{"true", Json{true}},
-                                      {"false", Json{false}}, {"null", Json{nullptr}}}) {
+                                      {"false", Json{false}},
+                                      {"null", Json{nullptr}}}) {
       if (s_.compare(i_, std::strlen(word), word) == 0) {
         i_ += std::strlen(word);
         return value;

@@ -33,8 +33,9 @@ TEST(CliAnnotate, TextLandsWhereAskedInItsColour) {
   TempDir dir;
   for (const int width : {200, 203}) {  // 203: rows that are not a multiple of four pixels
     WritePpm(dir.File("in.ppm"), width, 100, Bytes(static_cast<size_t>(width) * 100 * 3, 90));
-    const RunResult r = RunTool(dir, {"annotate", dir.File("in.ppm"), dir.File("out.ppm"), "--text",
-                                      "HELLO", "--at", "10,10", "--color", "FF0000", "--size", "20"});
+    const RunResult r =
+        RunTool(dir, {"annotate", dir.File("in.ppm"), dir.File("out.ppm"), "--text", "HELLO",
+                      "--at", "10,10", "--color", "FF0000", "--size", "20"});
     ASSERT_EQ(r.status, 0) << r.err;
     const Ppm out = ReadPnm(dir.File("out.ppm"));
     ASSERT_EQ(out.width, width);
@@ -62,8 +63,8 @@ TEST(CliAnnotate, TextLandsWhereAskedInItsColour) {
 TEST(CliAnnotate, ArrowHeadPointsAtTheGivenPixel) {
   TempDir dir;
   WritePpm(dir.File("black.ppm"), 256, 192, Bytes(256 * 192 * 3, 0));
-  const RunResult r = RunTool(dir, {"annotate", dir.File("black.ppm"), dir.File("arrow.ppm"),
-                                    "--arrow", "150,100"});
+  const RunResult r = RunTool(
+      dir, {"annotate", dir.File("black.ppm"), dir.File("arrow.ppm"), "--arrow", "150,100"});
   ASSERT_EQ(r.status, 0) << r.err;
   const Ppm out = ReadPnm(dir.File("arrow.ppm"));
   const auto [inside, outside] = CountRed(out, {150 - 66, 100 - 66, 150 + 66, 100 + 66});
@@ -79,8 +80,8 @@ TEST(CliAnnotate, ArrowHeadPointsAtTheGivenPixel) {
   // Near the edge of a picture smaller than two tiles the arrow is cut, not written outside.
   WritePpm(dir.File("small.ppm"), 90, 70, Bytes(90 * 70 * 3, 0));
   for (const char* point : {"85,3", "0,69", "89,0", "40,40"}) {
-    const RunResult edge = RunTool(dir, {"annotate", dir.File("small.ppm"), dir.File("s.ppm"),
-                                         "--arrow", point});
+    const RunResult edge =
+        RunTool(dir, {"annotate", dir.File("small.ppm"), dir.File("s.ppm"), "--arrow", point});
     EXPECT_EQ(edge.status, 0) << point << ": " << edge.err;
     EXPECT_EQ(ReadPnm(dir.File("s.ppm")).width, 90);
   }
@@ -129,8 +130,10 @@ TEST(CliDemo, AnnotatesEveryFrameAndMakesAContactSheet) {
                           "--size", "320x180"})
                 .status,
             0);
-  ASSERT_EQ(RunTool(dir, {"make", "ser", "-o", dir.File("samples/b.ser"), "--synthetic", "2"}).status, 0);
-  const RunResult r = RunTool(dir, {"demo", "--samples", dir.File("samples"), "-o", dir.File("demo")});
+  ASSERT_EQ(
+      RunTool(dir, {"make", "ser", "-o", dir.File("samples/b.ser"), "--synthetic", "2"}).status, 0);
+  const RunResult r =
+      RunTool(dir, {"demo", "--samples", dir.File("samples"), "-o", dir.File("demo")});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("6 frames from 2 sequences"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("frames/s"), std::string::npos) << r.out;
@@ -159,7 +162,8 @@ TEST(CliDemo, ShippedSamplesAreFoundByDefault) {
 TEST(CliDemo, MissingSamplesFailClearly) {
   TempDir dir;
   std::filesystem::create_directory(dir.File("empty"));
-  const RunResult empty = RunTool(dir, {"demo", "--samples", dir.File("empty"), "-o", dir.File("o")});
+  const RunResult empty =
+      RunTool(dir, {"demo", "--samples", dir.File("empty"), "-o", dir.File("o")});
   EXPECT_EQ(empty.status, 1);
   EXPECT_NE(empty.err.find("no .se1 or .ser sequences found"), std::string::npos) << empty.err;
   const RunResult none = RunTool(dir, {"demo", "--samples", dir.File("nowhere")});

@@ -16,10 +16,10 @@ class CliRemote : public ::testing::Test {
                                  "6", "--size", "160x90"})
                   .status,
               0);
-    ASSERT_EQ(RunTool(scratch_, {"make", "ser", "-o", servers_.root.File("road.ser"), "--synthetic",
-                                 "2"})
-                  .status,
-              0);
+    ASSERT_EQ(
+        RunTool(scratch_, {"make", "ser", "-o", servers_.root.File("road.ser"), "--synthetic", "2"})
+            .status,
+        0);
   }
   TempDir scratch_;
   RemoteServers servers_;
@@ -27,7 +27,8 @@ class CliRemote : public ::testing::Test {
 
 TEST_F(CliRemote, InfoOverHttpMatchesTheLocalFile) {
   for (const char* name : {"road.se1", "road.ser"}) {
-    const RunResult local = RunTool(scratch_, {"info", servers_.root.File(name), "--frames", "--json"});
+    const RunResult local =
+        RunTool(scratch_, {"info", servers_.root.File(name), "--frames", "--json"});
     const RunResult remote =
         RunTool(scratch_, {"info", servers_.nginx.HttpUrl(name), "--frames", "--json"});
     ASSERT_EQ(local.status, 0) << local.err;
@@ -38,17 +39,21 @@ TEST_F(CliRemote, InfoOverHttpMatchesTheLocalFile) {
     EXPECT_EQ(r["frame_count"].Number(), l["frame_count"].Number());
     ASSERT_EQ(r["frames"].Array().size(), l["frames"].Array().size()) << name;
     for (size_t i = 0; i < l["frames"].Array().size(); ++i) {
-      EXPECT_EQ(r["frames"].Array()[i]["position"].Number(), l["frames"].Array()[i]["position"].Number());
-      EXPECT_EQ(r["frames"].Array()[i]["length"].Number(), l["frames"].Array()[i]["length"].Number());
+      EXPECT_EQ(r["frames"].Array()[i]["position"].Number(),
+                l["frames"].Array()[i]["position"].Number());
+      EXPECT_EQ(r["frames"].Array()[i]["length"].Number(),
+                l["frames"].Array()[i]["length"].Number());
     }
   }
 }
 
 TEST_F(CliRemote, ExtractOverHttpAndFtpGivesTheStoredFrames) {
   const Bytes file = ReadFile(servers_.root.File("road.se1"));
-  for (const std::string& url : {servers_.nginx.HttpUrl("road.se1"), servers_.ftp.Url("road.se1")}) {
+  for (const std::string& url :
+       {servers_.nginx.HttpUrl("road.se1"), servers_.ftp.Url("road.se1")}) {
     TempDir out;
-    const RunResult r = RunTool(scratch_, {"extract", url, "--as", "raw", "-o", out.path().string()});
+    const RunResult r =
+        RunTool(scratch_, {"extract", url, "--as", "raw", "-o", out.path().string()});
     ASSERT_EQ(r.status, 0) << url << ": " << r.err;
     EXPECT_NE(r.out.find("extracted 6 frames"), std::string::npos) << r.out;
     // Frame 3's stored bytes, found by walking the chain of the served file.
@@ -74,8 +79,8 @@ TEST_F(CliRemote, SaveMakesAnExactCopy) {
       EXPECT_NE(r.out.find("saved " + url), std::string::npos) << r.out;
     }
   }
-  const RunResult missing = RunTool(scratch_, {"save", servers_.nginx.HttpUrl("absent.se1"),
-                                               scratch_.File("absent.se1")});
+  const RunResult missing = RunTool(
+      scratch_, {"save", servers_.nginx.HttpUrl("absent.se1"), scratch_.File("absent.se1")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("cannot open the URL"), std::string::npos) << missing.err;
   const std::string refused = "http://127.0.0.1:" + std::to_string(UnusedPort()) + "/road.se1";
@@ -112,11 +117,14 @@ TEST_F(CliRemote, AServerThatNeverAnswersTimesOut) {
 }
 
 TEST_F(CliRemote, AFailedLocalWriteGivesTheSystemsReason) {
-  const RunResult r = RunTool(scratch_, {"save", servers_.nginx.HttpUrl("road.se1"), "/proc/nope/x"});
+  const RunResult r =
+      RunTool(scratch_, {"save", servers_.nginx.HttpUrl("road.se1"), "/proc/nope/x"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("to /proc/nope/x: /proc/nope/x: No such file or directory"), std::string::npos)
+  EXPECT_NE(r.err.find("to /proc/nope/x: /proc/nope/x: No such file or directory"),
+            std::string::npos)
       << r.err;
-  const RunResult dir = RunTool(scratch_, {"save", servers_.nginx.HttpUrl("road.se1"), scratch_.path().string()});
+  const RunResult dir =
+      RunTool(scratch_, {"save", servers_.nginx.HttpUrl("road.se1"), scratch_.path().string()});
   EXPECT_EQ(dir.status, 1);
   EXPECT_NE(dir.err.find("Is a directory"), std::string::npos) << dir.err;
 }

@@ -22,8 +22,10 @@ struct SubHead {
 
 SubHead ParseSubHead(const Bytes& file, size_t at) {
   SubHead s;
-  s.mark.assign(file.begin() + static_cast<ptrdiff_t>(at), file.begin() + static_cast<ptrdiff_t>(at + 8));
-  s.codec.assign(file.begin() + static_cast<ptrdiff_t>(at + 8), file.begin() + static_cast<ptrdiff_t>(at + 11));
+  s.mark.assign(file.begin() + static_cast<ptrdiff_t>(at),
+                file.begin() + static_cast<ptrdiff_t>(at + 8));
+  s.codec.assign(file.begin() + static_cast<ptrdiff_t>(at + 8),
+                 file.begin() + static_cast<ptrdiff_t>(at + 11));
   s.number = static_cast<int32_t>(Le32(file, at + 12));
   s.length = static_cast<int32_t>(Le32(file, at + 16));
   s.previous = static_cast<int32_t>(Le32(file, at + 20));
@@ -47,8 +49,8 @@ std::vector<Bytes> Se1Frames(const Bytes& file) {
 
 RunResult MakeSynthetic(const TempDir& dir, const std::string& kind, const std::string& name,
                         int frames, std::vector<std::string> extra = {}) {
-  std::vector<std::string> args{"make", kind, "-o", dir.File(name), "--synthetic",
-                                std::to_string(frames)};
+  std::vector<std::string> args{"make",         kind,          "-o",
+                                dir.File(name), "--synthetic", std::to_string(frames)};
   args.insert(args.end(), extra.begin(), extra.end());
   return RunTool(dir, args);
 }
@@ -149,8 +151,8 @@ TEST(CliMake, Se1KeepsJpegInputsAsTheyAreAndEncodesTheRest) {
   const Bytes stream(jpeg, jpeg + length);
   Ser_DeleteRGBToJpegBuf(jpeg);
   WriteFile(dir.File("b.jpg"), stream);
-  const RunResult r = RunTool(dir, {"make", "se1", "-o", dir.File("mixed.se1"), dir.File("a.ppm"),
-                                    dir.File("b.jpg")});
+  const RunResult r = RunTool(
+      dir, {"make", "se1", "-o", dir.File("mixed.se1"), dir.File("a.ppm"), dir.File("b.jpg")});
   ASSERT_EQ(r.status, 0) << r.err;
   const Bytes file = ReadFile(dir.File("mixed.se1"));
   const std::vector<Bytes> frames = Se1Frames(file);
@@ -162,12 +164,14 @@ TEST(CliMake, Se1KeepsJpegInputsAsTheyAreAndEncodesTheRest) {
 
   // A bad input fails the whole command and leaves no half-written sequence.
   WriteFile(dir.File("bad.png"), Bytes(100, 1));
-  const RunResult bad = RunTool(dir, {"make", "se1", "-o", dir.File("bad.se1"), dir.File("a.ppm"),
-                                      dir.File("bad.png")});
+  const RunResult bad = RunTool(
+      dir, {"make", "se1", "-o", dir.File("bad.se1"), dir.File("a.ppm"), dir.File("bad.png")});
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.err.find("bad.png: not a JPEG, PNG, PGM or PPM picture"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("bad.png: not a JPEG, PNG, PGM or PPM picture"), std::string::npos)
+      << bad.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("bad.se1")));
-  const RunResult missing = RunTool(dir, {"make", "ser", "-o", dir.File("m.ser"), dir.File("nope.png")});
+  const RunResult missing =
+      RunTool(dir, {"make", "ser", "-o", dir.File("m.ser"), dir.File("nope.png")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("nope.png: no such file"), std::string::npos) << missing.err;
 }
@@ -305,8 +309,8 @@ TEST_F(CliExtract, RangesSelectFramesAndOutOfRangeFails) {
   EXPECT_FALSE(std::filesystem::exists(Out("road-000000.raw")));
   EXPECT_TRUE(std::filesystem::exists(Out("road-000001.raw")));
   EXPECT_TRUE(std::filesystem::exists(Out("road-000002.raw")));
-  for (const auto& args : {std::vector<std::string>{"--frame", "3"},
-                           std::vector<std::string>{"--range", "1:7"}}) {
+  for (const auto& args :
+       {std::vector<std::string>{"--frame", "3"}, std::vector<std::string>{"--range", "1:7"}}) {
     for (const char* name : {"road.se1", "road.ser"}) {
       const RunResult bad = Extract(name, args);
       EXPECT_EQ(bad.status, 1) << name;

@@ -25,7 +25,8 @@ const Source kSources[] = {
     {"cjpeg-grey-pgm.jpg", "cjpeg -quality 75 -outfile cjpeg-grey-pgm.jpg scene.pgm", true},
     {"cjpeg-colour.jpg", "cjpeg -quality 90 -outfile cjpeg-colour.jpg scene.ppm", false},
     {"ffmpeg-colour.jpg",
-     "ffmpeg -hide_banner -loglevel error -i scene.ppm -pix_fmt yuvj422p -q:v 3 -y ffmpeg-colour.jpg",
+     "ffmpeg -hide_banner -loglevel error -i scene.ppm -pix_fmt yuvj422p -q:v 3 -y "
+     "ffmpeg-colour.jpg",
      false},
 };
 
@@ -52,11 +53,12 @@ class TrueLevels : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string d = dir_.path().string();
-    ASSERT_EQ(RunIn(d, "ffmpeg -hide_banner -loglevel error -f lavfi -i "
-                       "'testsrc2=size=120x72,eq=contrast=1.6' -frames:v 1 -y scene.ppm"),
+    ASSERT_EQ(RunIn(d,
+                    "ffmpeg -hide_banner -loglevel error -f lavfi -i "
+                    "'testsrc2=size=120x72,eq=contrast=1.6' -frames:v 1 -y scene.ppm"),
               0);
-    ASSERT_EQ(RunIn(d, "ffmpeg -hide_banner -loglevel error -i scene.ppm -pix_fmt gray -y scene.pgm"),
-              0);
+    ASSERT_EQ(
+        RunIn(d, "ffmpeg -hide_banner -loglevel error -i scene.ppm -pix_fmt gray -y scene.pgm"), 0);
     std::vector<std::string> make{"make", "se1", "-o", dir_.File("real.se1")};
     for (const Source& s : kSources) {
       ASSERT_EQ(RunIn(d, s.command), 0) << s.command;
@@ -69,7 +71,8 @@ class TrueLevels : public ::testing::Test {
 
   std::string Extract(const std::string& format) {
     const std::string out = dir_.File("out-" + format);
-    const RunResult r = RunTool(dir_, {"extract", dir_.File("real.se1"), "--as", format, "-o", out});
+    const RunResult r =
+        RunTool(dir_, {"extract", dir_.File("real.se1"), "--as", format, "-o", out});
     EXPECT_EQ(r.status, 0) << format << ": " << r.err;
     EXPECT_EQ(r.err, "") << format;
     return out;
@@ -142,7 +145,8 @@ TEST_F(TrueLevels, PgmAndYuvFramesCarryTheGreyLevels) {
     Bytes luma;
     for (size_t i = 0; i < pixels; ++i) {
       const uint8_t* p = &reference.pixels[i * 3];
-      luma.push_back(static_cast<uint8_t>((19595 * p[0] + 38470 * p[1] + 7471 * p[2] + 32768) >> 16));
+      luma.push_back(
+          static_cast<uint8_t>((19595 * p[0] + 38470 * p[1] + 7471 * p[2] + 32768) >> 16));
     }
     EXPECT_LE(MaxDifference(grey.pixels, luma), 1) << kSources[n].name;
   }

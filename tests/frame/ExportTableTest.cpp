@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "support/TestUtil.h"

@@ -58,9 +58,20 @@ class LibraryCopy {
 Bytes OverrideFile(const Bytes& pixels, uint32_t offBits = 54) {
   Bytes file(offBits, 0xEE);  // the info header is never read: filler will do
   const uint32_t size = offBits + static_cast<uint32_t>(pixels.size());
-  const uint8_t head[14] = {'B', 'M', uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16),
-                            uint8_t(size >> 24), 0, 0, 0, 0, uint8_t(offBits),
-                            uint8_t(offBits >> 8), uint8_t(offBits >> 16), uint8_t(offBits >> 24)};
+  const uint8_t head[14] = {'B',
+                            'M',
+                            uint8_t(size),
+                            uint8_t(size >> 8),
+                            uint8_t(size >> 16),
+                            uint8_t(size >> 24),
+                            0,
+                            0,
+                            0,
+                            0,
+                            uint8_t(offBits),
+                            uint8_t(offBits >> 8),
+                            uint8_t(offBits >> 16),
+                            uint8_t(offBits >> 24)};
   std::memcpy(file.data(), head, std::min<std::size_t>(14, file.size()));
   file.insert(file.end(), pixels.begin(), pixels.end());
   return file;
@@ -86,13 +97,14 @@ void ExpectMarkerTile(const uint8_t* image, int width, int height, int tile, int
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const uint8_t* p = image + (static_cast<std::size_t>(y) * width + x) * 3;
-      const bool covered = tile >= 0 && x >= left && x < left + kTile && y >= top && y < top + kTile;
+      const bool covered =
+          tile >= 0 && x >= left && x < left + kTile && y >= top && y < top + kTile;
       const uint8_t want[3] = {uint8_t(covered ? tile + 1 : 0), uint8_t(covered ? x - left : 0),
                                uint8_t(covered ? y - top : 0)};
       if (std::memcmp(p, want, 3) != 0 && ++wrong <= 3)
         ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << int(p[0]) << "," << int(p[1])
-                      << "," << int(p[2]) << ", want " << int(want[0]) << "," << int(want[1])
-                      << "," << int(want[2]);
+                      << "," << int(p[2]) << ", want " << int(want[0]) << "," << int(want[1]) << ","
+                      << int(want[2]);
     }
   }
   EXPECT_EQ(wrong, 0);
@@ -146,12 +158,12 @@ TEST(ArrowOverlay, PointAndBaseTileChooseTheTileAndItsPlace) {
     int x, y, base, tile, left, top;
   };
   const Case cases[] = {
-      {0, 0, 0, 0, 0, 0},        {64, 10, 0, 0, 64, 10},    {65, 10, 0, 1, 1, 10},
-      {10, 64, 0, 0, 10, 64},    {10, 65, 0, 2, 10, 1},     {65, 65, 0, 3, 1, 1},
-      {64, 64, 0, 0, 64, 64},    {150, 120, 0, 3, 86, 56},  {65, 65, 4, 7, 1, 1},
-      {10, 10, 4, 4, 10, 10},    {65, 10, 1, 2, 1, 10},     {10, 10, 7, 7, 10, 10},
-      {65, 10, -1, 0, 1, 10},    {10, 10, -1, -1, 0, 0},    {10, 10, 8, -1, 0, 0},
-      {65, 65, 5, -1, 0, 0},     {65, 65, INT_MAX, -1, 0, 0}, {10, 10, INT_MIN, -1, 0, 0},
+      {0, 0, 0, 0, 0, 0},     {64, 10, 0, 0, 64, 10},      {65, 10, 0, 1, 1, 10},
+      {10, 64, 0, 0, 10, 64}, {10, 65, 0, 2, 10, 1},       {65, 65, 0, 3, 1, 1},
+      {64, 64, 0, 0, 64, 64}, {150, 120, 0, 3, 86, 56},    {65, 65, 4, 7, 1, 1},
+      {10, 10, 4, 4, 10, 10}, {65, 10, 1, 2, 1, 10},       {10, 10, 7, 7, 10, 10},
+      {65, 10, -1, 0, 1, 10}, {10, 10, -1, -1, 0, 0},      {10, 10, 8, -1, 0, 0},
+      {65, 65, 5, -1, 0, 0},  {65, 65, INT_MAX, -1, 0, 0}, {10, 10, INT_MIN, -1, 0, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "x " << c.x << " y " << c.y << " base " << c.base);
@@ -166,8 +178,8 @@ TEST(ArrowOverlay, PointsOutsideTheImageDrawNothing) {
   const Bytes file = OverrideFile(MarkerPicture());
   LibraryCopy copy(&file);
   ASSERT_NE(copy.paste(), nullptr);
-  const int points[][2] = {{-1, 10},      {10, -1},           {-1, -1},         {-1, 100},
-                           {100, -1},     {INT_MIN, INT_MIN}, {INT_MAX, 10},    {10, INT_MAX},
+  const int points[][2] = {{-1, 10},      {10, -1},           {-1, -1},          {-1, 100},
+                           {100, -1},     {INT_MIN, INT_MIN}, {INT_MAX, 10},     {10, INT_MAX},
                            {200 + 64, 5}, {5, 150 + 64},      {INT_MAX, INT_MAX}};
   for (const auto& p : points) {
     SCOPED_TRACE(::testing::Message() << p[0] << ", " << p[1]);
@@ -192,19 +204,18 @@ TEST(ArrowOverlay, TilesAreClippedAtTheFarEdgesOfTheImage) {
   };
   const Case cases[] = {
       {100, 80, 100, 80, 3, 36, 16},  // x = width, y = height: the tile ends on the last pixel
-      {130, 130, 130, 130, 3, 66, 66},
-      {100, 80, 99, 79, 3, 35, 15},
-      {100, 80, 30, 50, 0, 30, 50},   // crosses the bottom edge
-      {70, 200, 60, 10, 0, 60, 10},   // crosses the right edge
-      {70, 70, 63, 63, 0, 63, 63},    // crosses both
-      {64, 64, 63, 63, 0, 63, 63},    // only the last pixel of the buffer
-      {1, 1, 0, 0, 0, 0, 0},
-      {3, 200, 2, 100, 2, 2, 36},
-      {64, 64, 64, 10, -1, 0, 0},     // left = width: refused
+      {130, 130, 130, 130, 3, 66, 66}, {100, 80, 99, 79, 3, 35, 15},
+      {100, 80, 30, 50, 0, 30, 50},  // crosses the bottom edge
+      {70, 200, 60, 10, 0, 60, 10},  // crosses the right edge
+      {70, 70, 63, 63, 0, 63, 63},   // crosses both
+      {64, 64, 63, 63, 0, 63, 63},   // only the last pixel of the buffer
+      {1, 1, 0, 0, 0, 0, 0},           {3, 200, 2, 100, 2, 2, 36},
+      {64, 64, 64, 10, -1, 0, 0},  // left = width: refused
       {64, 64, 10, 64, -1, 0, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " at " << c.x << ", " << c.y);
+    SCOPED_TRACE(::testing::Message()
+                 << c.width << "x" << c.height << " at " << c.x << ", " << c.y);
     vialto::test::GuardedBuffer image(static_cast<std::size_t>(c.width) * c.height * 3, 0);
     EXPECT_EQ(copy.paste()(image.data(), c.width, c.height, c.x, c.y, 0), 1);
     ExpectMarkerTile(image.data(), c.width, c.height, c.tile, c.left, c.top);
@@ -256,7 +267,8 @@ TEST(ArrowOverlay, AllZeroOverrideDrawsNothing) {
   Bytes image = before;
   const int points[][2] = {{0, 0}, {100, 10}, {10, 100}, {100, 100}, {200, 150}};
   for (int base : {0, 4}) {
-    for (const auto& p : points) EXPECT_EQ(copy.paste()(image.data(), 200, 150, p[0], p[1], base), 1);
+    for (const auto& p : points)
+      EXPECT_EQ(copy.paste()(image.data(), 200, 150, p[0], p[1], base), 1);
   }
   EXPECT_EQ(image, before);
 }

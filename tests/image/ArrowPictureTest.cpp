@@ -84,9 +84,8 @@ TEST(ArrowPicture, ArrowsLieWhereTheTileTableSays) {
     Point tip, tail;
   };
   const Expectation table[] = {
-      {0, -1, -1, {1, 1}, {45, 39}},  {1, 1, -1, {62, 1}, {20, 41}},
-      {2, -1, 1, {1, 62}, {44, 23}},  {3, 1, 1, {63, 62}, {22, 20}},
-      {7, 1, 0, {61, 6}, {3, 6}},
+      {0, -1, -1, {1, 1}, {45, 39}}, {1, 1, -1, {62, 1}, {20, 41}}, {2, -1, 1, {1, 62}, {44, 23}},
+      {3, 1, 1, {63, 62}, {22, 20}}, {7, 1, 0, {61, 6}, {3, 6}},
   };
   for (const Expectation& e : table) {
     SCOPED_TRACE(e.tile);
@@ -142,7 +141,8 @@ TEST(ArrowPicture, ArrowsAreRedWithSoftEdges) {
         for (int dr = -2; dr <= 2; ++dr) {
           for (int dc = -2; dc <= 2; ++dc) {
             const int cc = c + dc, rr = r + dr;
-            inside = inside && cc >= 0 && cc < kTile && rr >= 0 && rr < kTile && Drawn(tile, cc, rr);
+            inside =
+                inside && cc >= 0 && cc < kTile && rr >= 0 && rr < kTile && Drawn(tile, cc, rr);
           }
         }
         if (inside) {

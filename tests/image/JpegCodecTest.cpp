@@ -409,7 +409,8 @@ INSTANTIATE_TEST_SUITE_P(
                     StreamCase{"GreyProgressive", Options(Sampling::k444, true, 0, JCS_GRAYSCALE)},
                     StreamCase{"GreyRestart", Options(Sampling::k444, false, 3, JCS_GRAYSCALE)},
                     StreamCase{"Arithmetic420", Arithmetic(Options(Sampling::k420, false, 0))},
-                    StreamCase{"ArithmeticProgressive", Arithmetic(Options(Sampling::k444, true, 0))}),
+                    StreamCase{"ArithmeticProgressive",
+                               Arithmetic(Options(Sampling::k444, true, 0))}),
     [](const testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 
 TEST(JpegDecompress, FourComponentFilesHaveNoResult) {
@@ -761,16 +762,16 @@ TEST(JpegDecompress, HostileHeadersStayWithinTheMemoryBound) {
   constexpr long kBoundKb = 64 * 1024;
   for (const HostileHeader& hostile : kHostileHeaders) {
     SCOPED_TRACE(hostile.name);
-    const ProbeReport report =
-        ProbeDecode(ClaimingSize(hostile.progressive, hostile.width, hostile.height,
-                                 hostile.arithmetic));
+    const ProbeReport report = ProbeDecode(
+        ClaimingSize(hostile.progressive, hostile.width, hostile.height, hostile.arithmetic));
     ASSERT_TRUE(report.ran);
     EXPECT_EQ(report.result, 0);
     EXPECT_LT(report.rssKb, kBoundKb);
     EXPECT_LT(report.vmKb, kBoundKb);
-    const std::string notice = hostile.beyondThePixelLimit
-                                   ? std::string(kJpegOutOfMemoryCaption) + ": " + kJpegOutOfMemoryText + "\n"
-                                   : std::string(kJpegFatalCaption) + ": " + kJpegFatalText;
+    const std::string notice =
+        hostile.beyondThePixelLimit
+            ? std::string(kJpegOutOfMemoryCaption) + ": " + kJpegOutOfMemoryText + "\n"
+            : std::string(kJpegFatalCaption) + ": " + kJpegFatalText;
     EXPECT_NE(report.notices.find(notice), std::string::npos) << report.notices;
     std::printf("  %s: peak RSS +%ld kB, peak VM +%ld kB, %ld ms\n", hostile.name, report.rssKb,
                 report.vmKb, report.ms);

@@ -53,7 +53,8 @@ TEST(JpegNotices, EachBoxHasItsKind) {
   EXPECT_EQ(fatal[0].kind, NoticeKind::kFatalError);
   EXPECT_EQ(fatal[0].caption, kJpegFatalCaption);
 
-  const auto cut = NoticesOfDecode(Bytes(stream.begin(), stream.begin() + stream.size() / 2), false);
+  const auto cut =
+      NoticesOfDecode(Bytes(stream.begin(), stream.begin() + stream.size() / 2), false);
   ASSERT_EQ(cut.size(), 1u);
   EXPECT_EQ(cut[0].kind, NoticeKind::kWarning);
   EXPECT_EQ(cut[0].caption, kJpegWarningCaption);

@@ -22,8 +22,8 @@ struct Plate {
   char text[8] = "sentinl";
   int left = -7, top = -7, width = -7, height = -7, confidence = -7;
   bool operator==(const Plate& o) const {
-    return std::strcmp(text, o.text) == 0 && left == o.left && top == o.top &&
-           width == o.width && height == o.height && confidence == o.confidence;
+    return std::strcmp(text, o.text) == 0 && left == o.left && top == o.top && width == o.width &&
+           height == o.height && confidence == o.confidence;
   }
 };
 
@@ -56,10 +56,10 @@ TEST(Plate, KnownSeedGivesTheGeneratorsNumbers) {
   EXPECT_EQ(Draws(0, 6), (std::vector<int>{38, 7719, 21238, 2437, 8855, 11797}));
   const Plate p = FromSeed(0, 640, 480);
   EXPECT_STREQ(p.text, "00038");
-  EXPECT_EQ(p.left, 7719 * 640 / 65534);     // 75
-  EXPECT_EQ(p.top, 21238 * 480 / 65534);     // 155
-  EXPECT_EQ(p.width, 32);                    // 2437 * 640 / 65534 = 23, raised to 32
-  EXPECT_EQ(p.height, 8855 * 480 / 65534);   // 64
+  EXPECT_EQ(p.left, 7719 * 640 / 65534);         // 75
+  EXPECT_EQ(p.top, 21238 * 480 / 65534);         // 155
+  EXPECT_EQ(p.width, 32);                        // 2437 * 640 / 65534 = 23, raised to 32
+  EXPECT_EQ(p.height, 8855 * 480 / 65534);       // 64
   EXPECT_EQ(p.confidence, 11797 * 100 / 32767);  // 36
 
   for (uint32_t seed : {1u, 12345u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
@@ -155,8 +155,8 @@ TEST(Plate, ResultsAreStoredTextFirstConfidenceLast) {
   // The text takes exactly six bytes.
   vialto::test::GuardedBuffer text(6, 0xAA);
   int a, b, c, d, e;
-  vialto::image::FillPlateResults(0, 640, 480, reinterpret_cast<char*>(text.data()), &a, &b, &c,
-                                  &d, &e);
+  vialto::image::FillPlateResults(0, 640, 480, reinterpret_cast<char*>(text.data()), &a, &b, &c, &d,
+                                  &e);
   EXPECT_EQ(std::memcmp(text.data(), "00038", 6), 0);
 }
 

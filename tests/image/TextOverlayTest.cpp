@@ -24,7 +24,8 @@ constexpr uint8_t kGuardByte = 0xA5;
 class Picture {
  public:
   Picture(int width, int height, uint8_t fill = 0)
-      : width_(width), height_(height),
+      : width_(width),
+        height_(height),
         buffer_(std::make_unique<GuardedBuffer>(kFrontGuard + Size(), fill)) {
     std::memset(buffer_->data(), kGuardByte, kFrontGuard);
   }
@@ -156,7 +157,8 @@ TEST(TextOverlay, OpaqueFillsTheCellBoxTransparentKeepsWhatIsBetweenStrokes) {
   for (int row = box.top; row < box.bottom; ++row)
     for (int col = box.left; col < box.right; ++col) {
       const uint8_t* p = picture.At(col, row);
-      EXPECT_TRUE(p[0] >= 30 && p[0] <= 230 && p[1] >= 20 && p[1] <= 240 && p[2] >= 10 && p[2] <= 250);
+      EXPECT_TRUE(p[0] >= 30 && p[0] <= 230 && p[1] >= 20 && p[1] <= 240 && p[2] >= 10 &&
+                  p[2] <= 250);
     }
 
   // Transparent: the strokes change, most of the box keeps the noise.
@@ -188,9 +190,10 @@ TEST(TextOverlay, TextIsClippedAtEverySideAndNothingOutsideIsWritten) {
     int x, y;
     bool left, top, right, bottom;  // which edges the ink should reach
   };
-  for (const Case c : {Case{-9, 6, true, false, false, false}, Case{44, 6, false, false, true, false},
-                       Case{2, -9, false, true, false, false}, Case{2, 20, false, false, false, true},
-                       Case{-9, -9, true, true, false, false}, Case{50, 22, false, false, true, true}}) {
+  for (const Case c :
+       {Case{-9, 6, true, false, false, false}, Case{44, 6, false, false, true, false},
+        Case{2, -9, false, true, false, false}, Case{2, 20, false, false, false, true},
+        Case{-9, -9, true, true, false, false}, Case{50, 22, false, false, true, true}}) {
     Picture picture(width, height);
     const Box ink = DrawAndCompare(picture, c.x, c.y, "W#W#W", font, RGB(1, 2, 3), RGB(4, 5, 6));
     ASSERT_FALSE(ink.Empty()) << c.x << "," << c.y;
@@ -263,8 +266,10 @@ TEST(TextOverlay, BoldAndItalicDrawOtherFaces) {
       if (p.At(x, row)[0] > 128) return x;
     return -1;
   };
-  EXPECT_GT(firstInkColumn(oblique, leaning.top + 1), firstInkColumn(oblique, leaning.bottom - 2) + 3);
-  EXPECT_EQ(firstInkColumn(upright, straight.top + 1), firstInkColumn(upright, straight.bottom - 2));
+  EXPECT_GT(firstInkColumn(oblique, leaning.top + 1),
+            firstInkColumn(oblique, leaning.bottom - 2) + 3);
+  EXPECT_EQ(firstInkColumn(upright, straight.top + 1),
+            firstInkColumn(upright, straight.bottom - 2));
 }
 
 TEST(TextOverlay, MissingFaceDrawsAsItsFamily) {

@@ -29,8 +29,8 @@ class NetSourceTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     servers_ = new test::RemoteServers;
-    for (std::size_t size : {std::size_t{100}, std::size_t{65536}, std::size_t{65537},
-                             std::size_t{3'000'017}})
+    for (std::size_t size :
+         {std::size_t{100}, std::size_t{65536}, std::size_t{65537}, std::size_t{3'000'017}})
       servers_->Publish("r" + std::to_string(size) + ".bin", test::RandomBytes(size, 7 + size));
   }
   static void TearDownTestSuite() {
@@ -50,9 +50,10 @@ void ExpectReadsMatch(ByteSource& source, const Bytes& file) {
   const int64_t len = static_cast<int64_t>(file.size());
   ASSERT_EQ(source.Length(), len);
   const std::pair<int64_t, std::size_t> reads[] = {
-      {len - 54, 54}, {0, 128}, {128, 64}, {192, 40000}, {40192, 64}, {100, 10},  // behind
+      {len - 54, 54},   {0, 128},     {128, 64},       {192, 40000},
+      {40192, 64},      {100, 10},  // behind
       {len / 2, 70000}, {len - 1, 1}, {len - 10, 100}, {0, static_cast<std::size_t>(len)},
-      {len, 10}, {len + 5, 10}};
+      {len, 10},        {len + 5, 10}};
   for (auto [pos, n] : reads) {
     if (pos < 0) continue;
     SCOPED_TRACE("read of " + std::to_string(n) + " at " + std::to_string(pos));
@@ -93,7 +94,8 @@ int64_t RequestsForWalk(InternetSession& session, ByteSource& source, std::size_
   Bytes buf(frame);
   std::size_t got = 0;
   int frames = 0;
-  for (int64_t pos = 128; pos + static_cast<int64_t>(frame) <= source.Length(); pos += frame, ++frames) {
+  for (int64_t pos = 128; pos + static_cast<int64_t>(frame) <= source.Length();
+       pos += frame, ++frames) {
     EXPECT_TRUE(source.ReadAt(pos, buf.data(), 64, &got));
     EXPECT_TRUE(source.ReadAt(pos + 64, buf.data(), frame - 64, &got));
   }

@@ -57,9 +57,8 @@ TEST(ExportBoundary, AnyFailureBecomesTheGivenResult) {
   auto ok = GuardExport(std::unique_ptr<int>(), [] { return std::make_unique<int>(5); });
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(*ok, 5);
-  EXPECT_EQ(GuardExport(std::unique_ptr<int>(), []() -> std::unique_ptr<int> {
-              throw std::runtime_error("x");
-            }),
+  EXPECT_EQ(GuardExport(std::unique_ptr<int>(),
+                        []() -> std::unique_ptr<int> { throw std::runtime_error("x"); }),
             nullptr);
   int done = 0;
   GuardExport([&] {

@@ -159,8 +159,8 @@ TEST(TextMetrics, WidthScalesTheAverageCharacterWidth) {
 
 TEST(TextDrawing, PaintsOnlyInsideTheSurfaceWhateverThePlacement) {
   const std::u32string text = U"Wide \u20AC text Wg|";
-  const int64_t places[][2] = {{-30, 5},  {100, 5},   {5, -20},  {5, 45},   {-1000000, 0},
-                               {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {60, 20}};
+  const int64_t places[][2] = {{-30, 5},      {100, 5},           {5, -20},           {5, 45},
+                               {-1000000, 0}, {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {60, 20}};
   for (const int escapement : {0, 300, 900, 1800, 2700, -450, 3599}) {
     for (const int height : {-30, 12, INT_MIN, INT_MAX}) {
       FontRequest request = Face("DejaVu Sans", height);
@@ -187,7 +187,8 @@ TEST(TextDrawing, HugeGlyphsShowTheSamePixelsWhateverTheSurface) {
     DrawTextLine(large, -200, -250, U"W@", request, false);
     long differences = 0;
     for (int y = 0; y < 70; ++y)
-      for (int x = 0; x < 90; ++x) differences += small.Ink()[y * 90 + x] != large.Ink()[y * 700 + x];
+      for (int x = 0; x < 90; ++x)
+        differences += small.Ink()[y * 90 + x] != large.Ink()[y * 700 + x];
     EXPECT_GT(small.Total(), 0);
     EXPECT_EQ(differences, 0) << (antialiased ? "anti-aliased" : "mono");
   }

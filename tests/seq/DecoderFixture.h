@@ -36,8 +36,12 @@ class Decoder {
 // Every field of the decoder, for "nothing changed" checks.
 struct DecoderState {
   explicit DecoderState(const CSerFileDecode& d)
-      : fileType(d.m_nFileType), sourceKind(d.m_nSourceKind), open(d.m_bOpen),
-        frameNo(d.m_nCurFrameNo), framePos(d.m_nCurFramePos), fileLength(d.m_nFileLength),
+      : fileType(d.m_nFileType),
+        sourceKind(d.m_nSourceKind),
+        open(d.m_bOpen),
+        frameNo(d.m_nCurFrameNo),
+        framePos(d.m_nCurFramePos),
+        fileLength(d.m_nFileLength),
         stream(d.m_pFile.get()),
         bytes(Collect(d)) {}
   static Bytes Collect(const CSerFileDecode& d) {
@@ -74,7 +78,8 @@ class MemorySource : public platform::ByteSource {
     ++reads;
     if (fail && fail(pos, n)) throw platform::InternetError("connection reset");
     std::size_t count = 0;
-    if (pos < Length()) count = std::min<std::size_t>(n, bytes_.size() - static_cast<std::size_t>(pos));
+    if (pos < Length())
+      count = std::min<std::size_t>(n, bytes_.size() - static_cast<std::size_t>(pos));
     if (count) std::memcpy(buf, bytes_.data() + pos, count);
     *got = count;
     return true;

@@ -83,7 +83,8 @@ CountingSource* CountReads(Decoder& d) {
 }
 
 int64_t Windows(const CountingSource& reads) {
-  return std::count_if(reads.sizes.begin(), reads.sizes.end(), [](std::size_t n) { return n > 64; });
+  return std::count_if(reads.sizes.begin(), reads.sizes.end(),
+                       [](std::size_t n) { return n > 64; });
 }
 
 TEST(ExactSearch, EveryFrameOfSkewedLocalFilesIsReached) {
@@ -180,10 +181,18 @@ Se1Sample RandomFile(std::mt19937& rng) {
   for (int i = 0; i < frames; ++i) {
     std::size_t length = 0;
     switch (kind) {
-      case 0: length = 50 + rng() % 400; break;                               // nearly even
-      case 1: length = 50 + static_cast<std::size_t>(burst(rng)); break;      // bursty
-      case 2: length = i < frames / 10 ? 20000 + rng() % 1000 : 300 + rng() % 100; break;
-      default: length = 60 + static_cast<std::size_t>(9000.0 * i / frames); break;  // growing
+      case 0:
+        length = 50 + rng() % 400;
+        break;  // nearly even
+      case 1:
+        length = 50 + static_cast<std::size_t>(burst(rng));
+        break;  // bursty
+      case 2:
+        length = i < frames / 10 ? 20000 + rng() % 1000 : 300 + rng() % 100;
+        break;
+      default:
+        length = 60 + static_cast<std::size_t>(9000.0 * i / frames);
+        break;  // growing
     }
     Se1Frame f = PayloadFrame(i, length);
     f.frameNo = i < skipAt ? i : i + 1;

@@ -1,13 +1,12 @@
 // Frame retrieval from "se1" files: JPEG frames checked against an independent libjpeg decode,
 // the codec-tag rules of the two operations, type 4, and corrupt or vanishing frames.
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-
-#include <jpeglib.h>
 
 #include "platform/Alloc.h"
 #include "platform/Notice.h"

@@ -65,8 +65,10 @@ Model Se1Model(const Se1Sample& sample, const Bytes& file) {
 Model SerModel(const SerSample& sample, const Bytes& file) {
   Model m;
   for (int i = 0; i < sample.FrameCount(); ++i)
-    m.frames.push_back({sample.FramePosition(i), {},
-                        Slice(file, sample.FramePosition(i), sample.FrameLength(i)), true});
+    m.frames.push_back({sample.FramePosition(i),
+                        {},
+                        Slice(file, sample.FramePosition(i), sample.FrameLength(i)),
+                        true});
   return m;
 }
 
@@ -114,12 +116,24 @@ class Checker {
   void Apply(int op, int arg) {
     int expected = 0, actual = 0;
     switch (op) {
-      case 0: expected = ModelMoveFirst(m_), actual = Ser_MoveFirst(d_); break;
-      case 1: expected = ModelMoveEnd(m_), actual = Ser_MoveEnd(d_); break;
-      case 2: expected = ModelStep(m_, +1), actual = Ser_MoveCurrentFrameNo(d_, +1); break;
-      case 3: expected = ModelStep(m_, -1), actual = Ser_MoveCurrentFrameNo(d_, -1); break;
-      case 4: expected = ModelStep(m_, arg), actual = Ser_MoveCurrentFrameNo(d_, arg); break;
-      default: expected = ModelMoveTo(m_, arg), actual = Ser_MoveTo(d_, arg); break;
+      case 0:
+        expected = ModelMoveFirst(m_), actual = Ser_MoveFirst(d_);
+        break;
+      case 1:
+        expected = ModelMoveEnd(m_), actual = Ser_MoveEnd(d_);
+        break;
+      case 2:
+        expected = ModelStep(m_, +1), actual = Ser_MoveCurrentFrameNo(d_, +1);
+        break;
+      case 3:
+        expected = ModelStep(m_, -1), actual = Ser_MoveCurrentFrameNo(d_, -1);
+        break;
+      case 4:
+        expected = ModelStep(m_, arg), actual = Ser_MoveCurrentFrameNo(d_, arg);
+        break;
+      default:
+        expected = ModelMoveTo(m_, arg), actual = Ser_MoveTo(d_, arg);
+        break;
     }
     ++steps_;
     ASSERT_EQ(actual, expected) << Where(op, arg);
@@ -202,7 +216,8 @@ TEST(NavigationModel, Se1FilesFollowTheFrameListModel) {
     // Some files end inside the last frame's data: the read then fails.
     if (rng() % 5 == 0) {
       const int64_t lastData = sample.Positions().back() + 64;
-      sample.Truncate(std::min(sample.FileLength() - 1, lastData + static_cast<int64_t>(rng() % 200)));
+      sample.Truncate(
+          std::min(sample.FileLength() - 1, lastData + static_cast<int64_t>(rng() % 200)));
     }
     const std::string path = dir.File("model" + std::to_string(file) + ".se1");
     sample.Write(path);

@@ -235,10 +235,10 @@ TEST_F(Se1Moves, HostileChainsEndTheWalkWithoutHanging) {
       {"negative length", [](Se1Sample& s) { s.Frame(2).frameLen = -500; }, 2},
       {"length off by 100", [](Se1Sample& s) { s.Frame(5).frameLen = s.Lengths()[5] + 100; }, 5},
       {"wrong marker", [](Se1Sample& s) { s.Frame(6).marker = "XXAAAAAA"; }, 5},
-      {"cut inside the last sub-header",
-       [](Se1Sample& s) { s.Truncate(s.Positions()[9] + 10); }, 9},
-      {"cut inside the last frame's data",
-       [](Se1Sample& s) { s.Truncate(s.Positions()[9] + 100); }, 9},
+      {"cut inside the last sub-header", [](Se1Sample& s) { s.Truncate(s.Positions()[9] + 10); },
+       9},
+      {"cut inside the last frame's data", [](Se1Sample& s) { s.Truncate(s.Positions()[9] + 100); },
+       9},
   };
   for (const Case& c : cases) {
     Se1Sample sample;
@@ -398,8 +398,8 @@ TEST(Se1Search, FailedSearchesReadABoundedNumberOfWindows) {
     d.obj().m_pFile = std::move(counting);
     EXPECT_EQ(Ser_MoveTo(d.handle(), 20), 0);
     // The window search's windows of the average frame length (plus 512) come first.
-    const int64_t window = frameCountField ? sample.FileLength() / frameCountField
-                                           : sample.FileLength() / 5;
+    const int64_t window =
+        frameCountField ? sample.FileLength() / frameCountField : sample.FileLength() / 5;
     ASSERT_FALSE(reads->sizes.empty());
     EXPECT_EQ(reads->sizes[0], static_cast<std::size_t>(window + 512)) << frameCountField;
     // Frames 19 and 21 close in on the missing number within a few windows more.

@@ -37,7 +37,9 @@ class RemoteHostileTest : public ::testing::Test {
   static void ShortenTimeouts(Decoder& d) {
     d.obj().m_pSession->SetTimeouts(std::chrono::milliseconds(2000), kStall);
   }
-  int Open(const std::string& behaviour) { return d_.Open(servers_->hostile.Url(behaviour, "h.se1")); }
+  int Open(const std::string& behaviour) {
+    return d_.Open(servers_->hostile.Url(behaviour, "h.se1"));
+  }
 
   // Steps forward while it works, checking every frame reached; the frames reached.
   int WalkChecked() {

@@ -62,7 +62,8 @@ Bytes EveryOutput(Decoder& d) {
     Ser_DeleteFrameDataBuf(d.handle(), ex);
     if (type == 4) break;
     unsigned char* buf = Ser_GetCurrentFrameDataBuf(d.handle(), &w, &h, &aux, type);
-    const std::size_t n = type == 0   ? static_cast<std::size_t>(Ser_GetCurrentFrameDataLength(d.handle()))
+    const std::size_t n = type == 0
+                              ? static_cast<std::size_t>(Ser_GetCurrentFrameDataLength(d.handle()))
                           : type == 1 ? static_cast<std::size_t>(w) * h
                                       : static_cast<std::size_t>(w) * h * (type == 2 ? 2 : 3);
     add(buf, buf ? n : 0, w, h, aux);
@@ -94,9 +95,12 @@ class RemoteSourceTest : public ::testing::Test {
 
   static std::string Name(Via via, const std::string& file) {
     switch (via) {
-      case Via::kLocal: return servers_->root.File(file);
-      case Via::kHttp: return servers_->nginx.HttpUrl(file);
-      case Via::kFtp: return servers_->ftp.Url(file);
+      case Via::kLocal:
+        return servers_->root.File(file);
+      case Via::kHttp:
+        return servers_->nginx.HttpUrl(file);
+      case Via::kFtp:
+        return servers_->ftp.Url(file);
     }
     return {};
   }

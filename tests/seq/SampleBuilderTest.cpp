@@ -1,12 +1,11 @@
 // The sample builder is what every sequence test stands on: check that its files are what they
 // claim to be, independently of the decoder.
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
-
-#include <jpeglib.h>
 
 #include "support/SampleBuilder.h"
 
@@ -28,7 +27,9 @@ bool Decode(const Bytes& jpeg, Bytes* pixels, int* w, int* h, int* comps) {
   jpeg_decompress_struct cinfo;
   JpegJump err;
   cinfo.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegJump*>(c->err)->jump, 1); };
+  err.mgr.error_exit = [](j_common_ptr c) {
+    std::longjmp(reinterpret_cast<JpegJump*>(c->err)->jump, 1);
+  };
   err.mgr.output_message = [](j_common_ptr) {};
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
@@ -57,7 +58,7 @@ TEST(SampleBuilder, SerLayoutFollowsTheColourMode) {
   EXPECT_EQ(static_cast<int64_t>(file.size()), 4 * kSerGreyBytes + kSerColourBytes + 54);
   EXPECT_EQ(two.FrameLength(3), kSerGreyBytes);
   EXPECT_EQ(two.FrameLength(4), kSerColourBytes);  // the last frame of mode 2 is in colour
-  EXPECT_EQ(Le32(file, 3 * kSerGreyBytes), 3u);      // frames carry their number up front
+  EXPECT_EQ(Le32(file, 3 * kSerGreyBytes), 3u);    // frames carry their number up front
   EXPECT_NE(two.FrameBytes(1), two.FrameBytes(2));
   SerInfo info;
   Ser_BufToSerInfo(file.data() + file.size() - 54, &info);
@@ -99,7 +100,8 @@ TEST(SampleBuilder, Se1FramesAreRealJpegsOnACorrectChain) {
     // Within a few levels of the picture it was made from.
     const Bytes source = Se1Sample::Picture(i, w, h, comps == 1);
     int worst = 0;
-    for (std::size_t k = 0; k < pixels.size(); ++k) worst = std::max(worst, std::abs(pixels[k] - source[k]));
+    for (std::size_t k = 0; k < pixels.size(); ++k)
+      worst = std::max(worst, std::abs(pixels[k] - source[k]));
     EXPECT_LE(worst, 12) << i;
   }
 }

@@ -24,9 +24,9 @@ TEST(SerInfoCodec, DecodesFieldsFromTheirDiskOffsets) {
   block[5] = 0x10, block[6] = 0x27;  // wFrameCount 10000
   block[11] = 2;                     // byColorMode
   block[19] = 0x78, block[20] = 0x56, block[21] = 0x34, block[22] = 0x12;  // dwVal13
-  block[24] = 1;                     // byColorMode2
-  block[41] = 0x99;                  // byVal29
-  block[42] = 0xCD, block[43] = 0xAB;  // wVal2A
+  block[24] = 1;                                                           // byColorMode2
+  block[41] = 0x99;                                                        // byVal29
+  block[42] = 0xCD, block[43] = 0xAB;                                      // wVal2A
   block[46] = 0x01, block[47] = 0x80;  // wVal2E, the last defined field
   SerInfo info;
   std::memset(&info, 0xEE, sizeof info);

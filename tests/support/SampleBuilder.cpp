@@ -1,13 +1,13 @@
 #include "support/SampleBuilder.h"
 
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
-
-#include <jpeglib.h>
 
 namespace vialto::test {
 namespace {

@@ -33,25 +33,25 @@ class SerSample {
  public:
   SerSample();
 
-  SerSample& Frames(int count);                       // frames written (default 3)
+  SerSample& Frames(int count);                             // frames written (default 3)
   SerSample& Modes(uint8_t colorMode, uint8_t colorMode2);  // default 2, 2
-  SerSample& FrameCountField(int count);              // stored wFrameCount (default: Frames)
-  SerSample& Signature(const std::string& sign3);     // default "ser"
+  SerSample& FrameCountField(int count);                    // stored wFrameCount (default: Frames)
+  SerSample& Signature(const std::string& sign3);           // default "ser"
   // Only the first kSparseStamp bytes of each frame are written; the rest stay holes (zeros).
   // For files of gigabytes.
   SerSample& Sparse(bool on = true);
   static constexpr int64_t kSparseStamp = 4096;
-  SerInfo& Info() { return info_; }                   // the trailer record, any field
+  SerInfo& Info() { return info_; }  // the trailer record, any field
 
   int FrameCount() const { return frames_; }
-  int64_t FrameLength(int frameNo) const;             // bytes stored for that frame
-  int64_t FramePosition(int frameNo) const;           // frame n at n x grey or colour size
+  int64_t FrameLength(int frameNo) const;    // bytes stored for that frame
+  int64_t FramePosition(int frameNo) const;  // frame n at n x grey or colour size
   int64_t FileLength() const;
-  Bytes FrameBytes(int frameNo) const;                // exactly what the file holds there
-  Bytes Trailer() const;                              // the 54 bytes at the end
+  Bytes FrameBytes(int frameNo) const;  // exactly what the file holds there
+  Bytes Trailer() const;                // the 54 bytes at the end
 
-  Bytes Build() const;                                // the whole file (not for sparse giants)
-  void Write(const std::string& path) const;          // throws std::runtime_error on I/O errors
+  Bytes Build() const;                        // the whole file (not for sparse giants)
+  void Write(const std::string& path) const;  // throws std::runtime_error on I/O errors
 
   // Byte `offset` of frame n's pixels: the first 4 bytes are n little-endian, then a pattern
   // that differs from frame to frame.
@@ -68,18 +68,18 @@ class SerSample {
 struct Se1Frame {
   int width = 32;
   int height = 24;
-  bool greyPicture = false;    // a one-component JPEG (decodes to 8 bits per pixel)
-  std::string codec = "JPG";   // up to 4 bytes, stored as given ("jpg", "JPE", "PNG"...)
-  uint8_t colorStatus = 1;     // byColorStatus
+  bool greyPicture = false;   // a one-component JPEG (decodes to 8 bits per pixel)
+  std::string codec = "JPG";  // up to 4 bytes, stored as given ("jpg", "JPE", "PNG"...)
+  uint8_t colorStatus = 1;    // byColorStatus
   uint8_t byVal1D = 0;
   int quality = 90;
-  int64_t padding = 0;         // zero bytes after the picture, inside the frame (unequal lengths)
-  std::optional<Bytes> data;   // stored instead of the JPEG picture (corrupt or foreign data)
+  int64_t padding = 0;        // zero bytes after the picture, inside the frame (unequal lengths)
+  std::optional<Bytes> data;  // stored instead of the JPEG picture (corrupt or foreign data)
   // Chain overrides for hostile files; unset means the true value.
-  std::optional<std::string> marker;     // 8 bytes; default "QXAAAAAA"
-  std::optional<int32_t> frameNo;        // default: the frame's index
-  std::optional<int32_t> frameLen;       // default: 64 + data length
-  std::optional<int32_t> prevFrameLen;   // default: the previous frame's true length, 0 first
+  std::optional<std::string> marker;    // 8 bytes; default "QXAAAAAA"
+  std::optional<int32_t> frameNo;       // default: the frame's index
+  std::optional<int32_t> frameLen;      // default: 64 + data length
+  std::optional<int32_t> prevFrameLen;  // default: the previous frame's true length, 0 first
   std::optional<uint16_t> storedWidth, storedHeight;  // default: width, height
 };
 
@@ -93,14 +93,14 @@ class Se1Sample {
  public:
   Se1Sample();
 
-  Se1Sample& HeadLength(uint32_t bytes);              // default 128; at least 71
-  Se1Sample& FrameCountField(int count);              // stored wFrameCount (default: frames)
-  Se1Sample& Signature(const std::string& sign3);     // default "se1"
-  SerHeadInfo& Head() { return head_; }               // any other head field
+  Se1Sample& HeadLength(uint32_t bytes);           // default 128; at least 71
+  Se1Sample& FrameCountField(int count);           // stored wFrameCount (default: frames)
+  Se1Sample& Signature(const std::string& sign3);  // default "se1"
+  SerHeadInfo& Head() { return head_; }            // any other head field
 
   Se1Sample& AddFrame(const Se1Frame& frame = {});
   Se1Sample& AddFrames(int count, const Se1Frame& prototype = {});
-  Se1Frame& Frame(int index);                         // to change one frame before building
+  Se1Frame& Frame(int index);  // to change one frame before building
   int FrameCount() const { return static_cast<int>(frames_.size()); }
 
   // Pads the frame before `index` (or the head, for frame 0) so that frame `index` starts at
@@ -116,18 +116,18 @@ class Se1Sample {
   Se1Sample& Truncate(int64_t length);
 
   // Layout before patches and truncation.
-  std::vector<int64_t> Positions() const;             // sub-header offset of every frame
-  std::vector<int32_t> Lengths() const;               // true nFrameLen of every frame
-  int64_t FileLength() const;                         // after truncation and patches
+  std::vector<int64_t> Positions() const;  // sub-header offset of every frame
+  std::vector<int32_t> Lengths() const;    // true nFrameLen of every frame
+  int64_t FileLength() const;              // after truncation and patches
   // The decoder's search window for this file: length / wFrameCount, or length / 5.
   int64_t SearchWindow() const;
 
-  Bytes FrameData(int index) const;                   // the data behind the sub-header
-  Bytes SubHead(int index) const;                     // the 64 sub-header bytes
-  Bytes HeadBytes() const;                            // the HeadLength head bytes
+  Bytes FrameData(int index) const;  // the data behind the sub-header
+  Bytes SubHead(int index) const;    // the 64 sub-header bytes
+  Bytes HeadBytes() const;           // the HeadLength head bytes
 
   Bytes Build() const;
-  void Write(const std::string& path) const;          // throws std::runtime_error on I/O errors
+  void Write(const std::string& path) const;  // throws std::runtime_error on I/O errors
 
   // The picture a default frame carries: RGB24 (or grey) whose colours depend on frameNo, smooth
   // enough that a decoded frame stays within a few levels of it.

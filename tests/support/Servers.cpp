@@ -125,7 +125,8 @@ ChildProcess::~ChildProcess() {
 }
 
 bool ChildProcess::Running() {
-  if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) != 0) pid_ = -1;  // reaped: nothing to kill later
+  if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) != 0)
+    pid_ = -1;  // reaped: nothing to kill later
   return pid_ > 0;
 }
 
@@ -144,9 +145,10 @@ int UnusedPort() {
 
 NginxServer::NginxServer(const std::string& root) {
   const std::string d = dir_.path().string();
-  RunOrThrow("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
-             " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " + d +
-             "/key.pem -out " + d + "/cert.pem >/dev/null 2>&1");
+  RunOrThrow(
+      "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
+      " -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout " +
+      d + "/key.pem -out " + d + "/cert.pem >/dev/null 2>&1");
   // The ports are picked free just before the start; another process may take one in between,
   // so a start that fails is tried again on new ports.
   for (int attempt = 0; attempt < 5; ++attempt) {

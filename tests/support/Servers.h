@@ -70,7 +70,9 @@ struct RemoteServers {
   HostileHttpServer hostile{root.path().string()};
 
   // Writes bytes as root/name for all three servers to serve.
-  void Publish(const std::string& name, const Bytes& bytes) const { WriteFile(root.File(name), bytes); }
+  void Publish(const std::string& name, const Bytes& bytes) const {
+    WriteFile(root.File(name), bytes);
+  }
 };
 
 // A loopback port that nothing listens on (at the time of asking).

@@ -67,7 +67,8 @@ TEST_P(WinInetNginx, MovesAndFramesMatchTheLocalFile) {
 
   EXPECT_EQ(Current(remote), Current(local));
   for (int step = 0; step < 3; ++step) {
-    ASSERT_EQ(Ser_MoveCurrentFrameNo(remote.handle(), 1), Ser_MoveCurrentFrameNo(local.handle(), 1));
+    ASSERT_EQ(Ser_MoveCurrentFrameNo(remote.handle(), 1),
+              Ser_MoveCurrentFrameNo(local.handle(), 1));
     EXPECT_EQ(Current(remote), Current(local));
   }
   ASSERT_EQ(Ser_MoveEnd(remote.handle()), Ser_MoveEnd(local.handle()));
@@ -78,7 +79,8 @@ TEST_P(WinInetNginx, MovesAndFramesMatchTheLocalFile) {
     ASSERT_EQ(Ser_MoveTo(remote.handle(), target), Ser_MoveTo(local.handle(), target));
     EXPECT_EQ(Current(remote), Current(local));
   }
-  ASSERT_EQ(Ser_MoveCurrentFrameNo(remote.handle(), -1), Ser_MoveCurrentFrameNo(local.handle(), -1));
+  ASSERT_EQ(Ser_MoveCurrentFrameNo(remote.handle(), -1),
+            Ser_MoveCurrentFrameNo(local.handle(), -1));
   EXPECT_EQ(Current(remote), Current(local));
 }
 

@@ -11,7 +11,7 @@
 namespace vialto::cli {
 namespace {
 
-constexpr int kTile = 64;       // the library's arrow tiles are 64 x 64
+constexpr int kTile = 64;  // the library's arrow tiles are 64 x 64
 constexpr int kTileCount = 8;
 constexpr int kHeadReach = 17;  // an arrowhead lies within this many pixels of its tip
 constexpr int kSolidRed = 100;  // half of an arrow's body red (212 to 255), as pasted on black
@@ -56,12 +56,12 @@ ArrowShape MeasureTile(int tile) {
 
 const std::array<ArrowShape, 4>& DiagonalArrows() {
   static const std::array<ArrowShape, 4> shapes{MeasureTile(0), MeasureTile(1), MeasureTile(2),
-                                                 MeasureTile(3)};
+                                                MeasureTile(3)};
   return shapes;
 }
 
 struct Fit {
-  int inside = 0;      // drawn pixels that fall inside the picture
+  int inside = 0;  // drawn pixels that fall inside the picture
   bool headInside = true;
 };
 
@@ -72,7 +72,8 @@ Fit FitAt(const ArrowShape& shape, const Bitmap& bitmap, int x, int storedRow) {
     const int ix = x + dc, iy = storedRow + dr;
     const bool inside = ix >= 0 && ix < bitmap.width && iy >= 0 && iy < bitmap.height;
     fit.inside += inside ? 1 : 0;
-    if (!inside && solid && std::max(std::abs(dc), std::abs(dr)) < kHeadReach) fit.headInside = false;
+    if (!inside && solid && std::max(std::abs(dc), std::abs(dr)) < kHeadReach)
+      fit.headInside = false;
   }
   return fit;
 }

@@ -37,10 +37,12 @@ constexpr char kHelp[] =
 TextStyle ParseStyle(const Args& args) {
   TextStyle style;
   if (const auto font = args.Value("--font")) {
-    if (font->empty() || font->size() > 31) throw UsageError("--font: a name of 1 to 31 characters");
+    if (font->empty() || font->size() > 31)
+      throw UsageError("--font: a name of 1 to 31 characters");
     style.font = *font;
   }
-  if (const auto size = args.Value("--size")) style.sizePx = ParseIntInRange(*size, "--size", 4, 500);
+  if (const auto size = args.Value("--size"))
+    style.sizePx = ParseIntInRange(*size, "--size", 4, 500);
   const auto colour = args.Value("--color") ? args.Value("--color") : args.Value("--colour");
   if (colour) style.colour = ParseHexColour(*colour, "--color");
   if (const auto bg = args.Value("--bg")) style.background = ParseHexColour(*bg, "--bg");
@@ -81,25 +83,27 @@ int RunAnnotate(const Words& words) {
     }
     arrows.push_back(values);
   }
-  const int quality = args.Value("--quality")
-                          ? ParseIntInRange(*args.Value("--quality"), "--quality", 1, 100)
-                          : 90;
+  const int quality =
+      args.Value("--quality") ? ParseIntInRange(*args.Value("--quality"), "--quality", 1, 100) : 90;
 
   const Picture picture = ReadImage(in);
   Bitmap bitmap = ToBitmap(picture);
   if (text) {
     const std::string fallback = FallbackFamily(style.font, style.bold);
     if (!fallback.empty()) {
-      std::fprintf(stderr, "vialto annotate: font \"%s\" is not installed; the text is drawn in \"%s\"\n",
+      std::fprintf(stderr,
+                   "vialto annotate: font \"%s\" is not installed; the text is drawn in \"%s\"\n",
                    style.font.c_str(), fallback.c_str());
     }
     DrawText(bitmap, at[0], at[1], *text, style);
   }
   for (const auto& arrow : arrows) {
     std::string why;
-    const bool drawn = arrow.size() == 3 ? PasteArrowTile(bitmap, arrow[0], arrow[1], arrow[2], &why)
-                                         : PointArrowAt(bitmap, arrow[0], arrow[1], &why);
-    if (!drawn) throw CommandError("--arrow " + ArrowText(arrow) + ": cannot mark the point: " + why);
+    const bool drawn = arrow.size() == 3
+                           ? PasteArrowTile(bitmap, arrow[0], arrow[1], arrow[2], &why)
+                           : PointArrowAt(bitmap, arrow[0], arrow[1], &why);
+    if (!drawn)
+      throw CommandError("--arrow " + ArrowText(arrow) + ": cannot mark the point: " + why);
   }
   Picture result = FromBitmap(bitmap);
   // A grey picture stays grey when written to a grey format.

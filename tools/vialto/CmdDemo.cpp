@@ -83,8 +83,9 @@ bool Annotate(Bitmap& bitmap, const Picture& upright, const std::string& label) 
   return PointArrowAt(bitmap, blob->left, std::min(blob->bottom + 2, bitmap.height - 1), &why);
 }
 
-SequenceSummary RunSequence(const std::filesystem::path& path, const std::filesystem::path& framesDir,
-                            ContactSheet& sheet, ProgressBar& progress, int* done) {
+SequenceSummary RunSequence(const std::filesystem::path& path,
+                            const std::filesystem::path& framesDir, ContactSheet& sheet,
+                            ProgressBar& progress, int* done) {
   Sequence seq(path.string());
   SequenceSummary summary{path.filename().string(), seq.TypeName()};
   if (!seq.First()) throw CommandError(path.string() + ": cannot read the first frame");
@@ -96,7 +97,8 @@ SequenceSummary RunSequence(const std::filesystem::path& path, const std::filesy
     summary.marked += Annotate(bitmap, upright, label) ? 1 : 0;
     const Picture annotated = FromBitmap(bitmap);
     char name[96];
-    std::snprintf(name, sizeof name, "%s-%s-%06d.jpg", path.stem().c_str(), summary.type.c_str(), n);
+    std::snprintf(name, sizeof name, "%s-%s-%06d.jpg", path.stem().c_str(), summary.type.c_str(),
+                  n);
     WriteImage((framesDir / name).string(), annotated, ImageFormat::kJpeg, kJpegQuality);
     sheet.Add(annotated, summary.name + " #" + std::to_string(n));
     summary.width = annotated.width;
@@ -107,9 +109,7 @@ SequenceSummary RunSequence(const std::filesystem::path& path, const std::filesy
   return summary;
 }
 
-std::string DefaultSamplesDir() {
-  return VIALTO_SAMPLES_DIR;
-}
+std::string DefaultSamplesDir() { return VIALTO_SAMPLES_DIR; }
 
 }  // namespace
 

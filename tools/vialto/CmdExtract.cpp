@@ -49,12 +49,18 @@ Output ParseOutput(const std::string& name) {
 
 const char* Extension(Output output) {
   switch (output) {
-    case Output::kPng: return "png";
-    case Output::kJpeg: return "jpg";
-    case Output::kPpm: return "ppm";
-    case Output::kPgm: return "pgm";
-    case Output::kYuv: return "yuv";
-    case Output::kRaw: return "raw";
+    case Output::kPng:
+      return "png";
+    case Output::kJpeg:
+      return "jpg";
+    case Output::kPpm:
+      return "ppm";
+    case Output::kPgm:
+      return "pgm";
+    case Output::kYuv:
+      return "yuv";
+    case Output::kRaw:
+      return "raw";
   }
   return "";
 }
@@ -120,10 +126,12 @@ class ExtractTally {
     const bool wrong = !job.cutShort.empty() || !job.notices.empty() || !error.empty();
     const bool named = wrong && ++wrongFrames_ <= kNamedFrames;
     if (named && !job.cutShort.empty()) {
-      std::fprintf(messages_, "vialto extract: %s: %s\n", SourceOf(job).c_str(), job.cutShort.c_str());
+      std::fprintf(messages_, "vialto extract: %s: %s\n", SourceOf(job).c_str(),
+                   job.cutShort.c_str());
     }
     for (const std::string& notice : job.notices) {
-      if (named) std::fprintf(messages_, "vialto extract: %s: %s\n", job.label.c_str(), notice.c_str());
+      if (named)
+        std::fprintf(messages_, "vialto extract: %s: %s\n", job.label.c_str(), notice.c_str());
     }
     if (!error.empty()) {
       ++failed_;
@@ -141,10 +149,11 @@ class ExtractTally {
     const int end = first + Visited();  // the first frame not reached
     if (end >= declared) return;
     missing_ = declared - end;
-    const std::string frames = missing_ == 1 ? "frame " + std::to_string(end)
-                                             : "frames " + std::to_string(end) + ".." +
-                                                   std::to_string(declared - 1);
-    std::fprintf(messages_, "vialto extract: %s: %s missing: the frames end at frame %d (%d declared)\n",
+    const std::string frames =
+        missing_ == 1 ? "frame " + std::to_string(end)
+                      : "frames " + std::to_string(end) + ".." + std::to_string(declared - 1);
+    std::fprintf(messages_,
+                 "vialto extract: %s: %s missing: the frames end at frame %d (%d declared)\n",
                  seq.Source().c_str(), frames.c_str(), end - 1, declared);
   }
 
@@ -157,7 +166,8 @@ class ExtractTally {
     }
     if (AllWell()) return;
     if (wrongFrames_ > kNamedFrames) {
-      std::fprintf(messages_, "vialto extract: %d more frames went wrong (the first %d are named)\n",
+      std::fprintf(messages_,
+                   "vialto extract: %d more frames went wrong (the first %d are named)\n",
                    wrongFrames_ - kNamedFrames, kNamedFrames);
     }
     std::string parts;

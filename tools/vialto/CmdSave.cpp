@@ -30,7 +30,8 @@ std::string LocalWriteProblem(const std::string& path) {
   struct stat st {};
   const bool existed = ::stat(path.c_str(), &st) == 0;
   if (existed && S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (existed ? 0 : O_CREAT | O_EXCL), 0644);
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (existed ? 0 : O_CREAT | O_EXCL), 0644);
   if (fd < 0) return std::strerror(errno);
   ::close(fd);
   if (!existed) ::unlink(path.c_str());

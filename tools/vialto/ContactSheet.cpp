@@ -50,8 +50,8 @@ Picture ContactSheet::Render(const std::string& title) const {
   captionStyle.sizePx = 13;
   captionStyle.colour = 0xD0D0D0;
   for (int i = 0; i < Count(); ++i) {
-    DrawText(bitmap, cellLeft(i) + 2, cellTop(i) + thumbHeight_ + 3, captions_[static_cast<size_t>(i)],
-             captionStyle);
+    DrawText(bitmap, cellLeft(i) + 2, cellTop(i) + thumbHeight_ + 3,
+             captions_[static_cast<size_t>(i)], captionStyle);
   }
   return FromBitmap(bitmap);
 }

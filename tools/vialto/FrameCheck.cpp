@@ -23,12 +23,12 @@ void CheckEnding(const Sequence& seq, FrameCheck& check) {
   const FrameEntry& last = check.frames.back();
   if (check.reachable > check.declared && seq.IsSe1()) {
     check.damaged = true;
-    check.problems.push_back(std::to_string(check.reachable) + " frames can be reached, the head declares " +
-                             declared);
+    check.problems.push_back(std::to_string(check.reachable) +
+                             " frames can be reached, the head declares " + declared);
   }
   if (check.reachable >= check.declared) return;
-  const std::string missing = std::to_string(check.declared - check.reachable) + " of " +
-                              declared + " declared frames missing";
+  const std::string missing = std::to_string(check.declared - check.reachable) + " of " + declared +
+                              " declared frames missing";
   const int64_t end = last.position >= 0 ? last.position + last.span : -1;
   if (seq.FileLength() >= 0 && end >= 0 && end < FramesEnd(seq)) {
     check.damaged = true;
@@ -56,9 +56,9 @@ int64_t BytesPresent(const Sequence& seq, const FrameEntry& frame) {
 std::string CutShortProblem(const Sequence& seq, const FrameEntry& frame) {
   const int64_t present = BytesPresent(seq, frame);
   if (present < 0 || present >= frame.span) return {};
-  return "frame " + std::to_string(frame.number) + " is cut short: " +
-         std::to_string(present < 0 ? 0 : present) + " of " + std::to_string(frame.span) +
-         " bytes present";
+  return "frame " + std::to_string(frame.number) +
+         " is cut short: " + std::to_string(present < 0 ? 0 : present) + " of " +
+         std::to_string(frame.span) + " bytes present";
 }
 
 FrameCheck CheckFrames(Sequence& seq) {

@@ -85,7 +85,7 @@ size_t EncodePng(const PixelView& picture, PngScratch& scratch) {
   uint8_t* header = &file[16];
   PutBe32(header, static_cast<uint32_t>(picture.width));
   PutBe32(header + 4, static_cast<uint32_t>(picture.height));
-  header[8] = 8;                               // bits a sample
+  header[8] = 8;                              // bits a sample
   header[9] = picture.channels == 3 ? 2 : 0;  // RGB or grey
   header[10] = header[11] = header[12] = 0;   // deflate, adaptive filtering, no interlace
   size_t at = FinishChunk(file, 8, "IHDR", 13);
@@ -121,9 +121,9 @@ void WriteFramePnm(const std::string& path, const PixelView& picture) {
   File file(std::fopen(path.c_str(), "wb"), &std::fclose);
   if (!file) throw CommandError("cannot create " + path + ": " + std::strerror(errno));
   char header[64];
-  const int headerBytes = std::snprintf(header, sizeof header, "%s\n%d %d\n255\n",
-                                        picture.channels == 3 ? "P6" : "P5", picture.width,
-                                        picture.height);
+  const int headerBytes =
+      std::snprintf(header, sizeof header, "%s\n%d %d\n255\n", picture.channels == 3 ? "P6" : "P5",
+                    picture.width, picture.height);
   const size_t size = static_cast<size_t>(picture.width) * picture.height * picture.channels;
   if (std::fwrite(header, 1, static_cast<size_t>(headerBytes), file.get()) !=
           static_cast<size_t>(headerBytes) ||

@@ -47,7 +47,9 @@ void ReadSe1Frame(Sequence& seq, Output output, FrameJob& job) {
 
 void ReadSerFrame(Sequence& seq, Output output, FrameJob& job) {
   switch (output) {
-    case Output::kRaw: job.bytes = seq.StoredData(); break;
+    case Output::kRaw:
+      job.bytes = seq.StoredData();
+      break;
     case Output::kYuv: {
       int width = 0, height = 0;
       job.bytes = seq.Yuv422(&width, &height);
@@ -75,8 +77,8 @@ PixelView ViewOf(const Picture& picture) {
 PixelView DecodeStream(FrameJob& job, LibraryBuffer& decoded) {
   uint32_t width = 0, height = 0;
   int depth = 0;
-  decoded.reset(JpegToRGB(job.bytes.data(), static_cast<int>(job.bytes.size()), &width, &height,
-                          &depth));
+  decoded.reset(
+      JpegToRGB(job.bytes.data(), static_cast<int>(job.bytes.size()), &width, &height, &depth));
   if (!decoded || width < 1 || height < 1 || (depth != 24 && depth != 8)) {
     throw CommandError(job.label + ": the library could not decode it");
   }
@@ -151,12 +153,24 @@ void WriteFrame(Output output, FrameJob& job, NoticeCapture& capture) {
     capture.Run([&] { picture = DecodeStream(job, decoded); }, job.notices);
   }
   switch (output) {
-    case Output::kPng: WriteFramePng(job.path, RgbOf(picture, job.scratch)); return;
-    case Output::kPpm: WriteFramePnm(job.path, RgbOf(picture, job.scratch)); return;
-    case Output::kPgm: WriteFramePnm(job.path, GreyOf(picture, job.scratch)); return;
-    case Output::kYuv: WriteYuv(job.path, picture, job.scratch); return;
-    case Output::kJpeg: WriteJpeg(job.path, picture, job, capture); return;
-    case Output::kRaw: WriteBytes(job.path, job.bytes); return;
+    case Output::kPng:
+      WriteFramePng(job.path, RgbOf(picture, job.scratch));
+      return;
+    case Output::kPpm:
+      WriteFramePnm(job.path, RgbOf(picture, job.scratch));
+      return;
+    case Output::kPgm:
+      WriteFramePnm(job.path, GreyOf(picture, job.scratch));
+      return;
+    case Output::kYuv:
+      WriteYuv(job.path, picture, job.scratch);
+      return;
+    case Output::kJpeg:
+      WriteJpeg(job.path, picture, job, capture);
+      return;
+    case Output::kRaw:
+      WriteBytes(job.path, job.bytes);
+      return;
   }
 }
 

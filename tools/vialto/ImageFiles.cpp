@@ -71,8 +71,8 @@ Picture DecodePnm(const std::vector<uint8_t>& bytes, const std::string& path) {
 
 void WritePnm(const std::string& path, const Picture& picture, int channels) {
   const Picture converted = channels == picture.channels ? Picture{}
-                            : channels == 1             ? ToGrey(picture)
-                                                        : WidenToRgb(picture);
+                            : channels == 1              ? ToGrey(picture)
+                                                         : WidenToRgb(picture);
   const Picture* out = channels == picture.channels ? &picture : &converted;
   const std::string header = std::string(channels == 3 ? "P6" : "P5") + "\n" +
                              std::to_string(out->width) + " " + std::to_string(out->height) +
@@ -129,10 +129,14 @@ ImageFormat FormatFromName(const std::string& path) {
 
 const char* ExtensionOf(ImageFormat format) {
   switch (format) {
-    case ImageFormat::kJpeg: return "jpg";
-    case ImageFormat::kPng: return "png";
-    case ImageFormat::kPgm: return "pgm";
-    case ImageFormat::kPpm: return "ppm";
+    case ImageFormat::kJpeg:
+      return "jpg";
+    case ImageFormat::kPng:
+      return "png";
+    case ImageFormat::kPgm:
+      return "pgm";
+    case ImageFormat::kPpm:
+      return "ppm";
   }
   return "";
 }
@@ -157,10 +161,18 @@ Picture ReadImage(const std::string& path) {
 void WriteImage(const std::string& path, const Picture& picture, ImageFormat format,
                 int jpegQuality) {
   switch (format) {
-    case ImageFormat::kJpeg: WriteBytes(path, EncodeJpeg(picture, jpegQuality)); return;
-    case ImageFormat::kPng: WritePng(path, picture); return;
-    case ImageFormat::kPgm: WritePnm(path, picture, 1); return;
-    case ImageFormat::kPpm: WritePnm(path, picture, 3); return;
+    case ImageFormat::kJpeg:
+      WriteBytes(path, EncodeJpeg(picture, jpegQuality));
+      return;
+    case ImageFormat::kPng:
+      WritePng(path, picture);
+      return;
+    case ImageFormat::kPgm:
+      WritePnm(path, picture, 1);
+      return;
+    case ImageFormat::kPpm:
+      WritePnm(path, picture, 3);
+      return;
   }
 }
 
@@ -180,8 +192,8 @@ std::vector<uint8_t> EncodeJpeg(const Picture& picture, int quality) {
 Picture DecodeJpeg(const std::vector<uint8_t>& stream, const std::string& what) {
   uint32_t width = 0, height = 0;
   int depth = 0;
-  unsigned char* pixels = JpegToRGB(stream.data(), static_cast<int>(stream.size()), &width,
-                                    &height, &depth);
+  unsigned char* pixels =
+      JpegToRGB(stream.data(), static_cast<int>(stream.size()), &width, &height, &depth);
   if (!pixels) throw CommandError(what + ": the library could not decode the JPEG (JpegToRGB)");
   const int channels = depth == 8 ? 1 : 3;
   Picture picture{static_cast<int>(width), static_cast<int>(height), channels, {}};
@@ -193,7 +205,8 @@ Picture DecodeJpeg(const std::vector<uint8_t>& stream, const std::string& what) 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw CommandError(path + ": " + SystemError());
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
   if (in.bad()) throw CommandError(path + ": read error");
   return bytes;
 }

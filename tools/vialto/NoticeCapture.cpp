@@ -5,7 +5,6 @@
 
 #include <cerrno>
 
-
 namespace vialto::cli {
 namespace {
 

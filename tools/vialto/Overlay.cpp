@@ -40,9 +40,15 @@ std::string Utf8ToWindows1252(const std::string& utf8) {
   std::string out;
   for (size_t i = 0; i < utf8.size();) {
     const auto lead = static_cast<unsigned char>(utf8[i]);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2
-                                      : (lead >> 3) == 30 ? 3 : -1;
-    uint32_t cp = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+    const int extra = lead < 0x80         ? 0
+                      : (lead >> 5) == 6  ? 1
+                      : (lead >> 4) == 14 ? 2
+                      : (lead >> 3) == 30 ? 3
+                                          : -1;
+    uint32_t cp = extra == 0   ? lead
+                  : extra == 1 ? lead & 0x1F
+                  : extra == 2 ? lead & 0x0F
+                               : lead & 0x07;
     bool valid = extra >= 0 && i + static_cast<size_t>(extra) < utf8.size();
     for (int k = 1; valid && k <= extra; ++k) {
       const auto next = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
@@ -65,7 +71,8 @@ void DrawText(Bitmap& bitmap, int x, int y, const std::string& utf8, const TextS
   const std::string text = Utf8ToWindows1252(utf8);
   const LOGFONTA font = MakeFont(style);
   const COLORREF fore = ToColorRef(style.colour);
-  const COLORREF back = style.background ? ToColorRef(*style.background) : static_cast<COLORREF>(-1);
+  const COLORREF back =
+      style.background ? ToColorRef(*style.background) : static_cast<COLORREF>(-1);
   if (bitmap.width % 4 == 0) {
     ImageWriteStringToImg(bitmap.pixels.data(), bitmap.width, bitmap.height, x, y, text.c_str(),
                           &font, fore, back);

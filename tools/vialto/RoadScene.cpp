@@ -57,8 +57,8 @@ void DrawBackground(Canvas& canvas, int width, int height) {
   }
   canvas.Fill(0, horizon, width, Scale(0.42, height), {70, 130, 60});  // verge
   // A few houses on the verge.
-  const double houses[][3] = {{0.06, 0.10, 0.13}, {0.30, 0.08, 0.10}, {0.62, 0.12, 0.15},
-                              {0.85, 0.09, 0.12}};
+  const double houses[][3] = {
+      {0.06, 0.10, 0.13}, {0.30, 0.08, 0.10}, {0.62, 0.12, 0.15}, {0.85, 0.09, 0.12}};
   for (const auto& h : houses) {
     const int x0 = Scale(h[0], width), x1 = x0 + Scale(h[1], width);
     const int y1 = Scale(0.36, height), y0 = y1 - Scale(h[2], height);
@@ -86,8 +86,7 @@ void DrawCar(Canvas& canvas, int x, int bottom, int length, int height, Colour b
   canvas.Fill(x + length / 5, cabinTop, x + length * 4 / 5, bodyTop, body);
   const Colour glass{60, 80, 100};
   const int pane = std::max(1, height / 10);
-  canvas.Fill(x + length / 5 + pane, cabinTop + pane, x + length / 2 - pane / 2, bodyTop,
-              glass);
+  canvas.Fill(x + length / 5 + pane, cabinTop + pane, x + length / 2 - pane / 2, bodyTop, glass);
   canvas.Fill(x + length / 2 + pane / 2, cabinTop + pane, x + length * 4 / 5 - pane, bodyTop,
               glass);
   canvas.Disc(x + length / 4, bottom - wheel, wheel, {20, 20, 20});

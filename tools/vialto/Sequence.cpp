@@ -39,8 +39,9 @@ size_t SchemeLength(const std::string& source) {
 // The library tells URLs from paths by their scheme (any case), so names go to it as given.
 std::string LibraryName(const std::string& source) {
   if (source.size() > kMaxLibraryName) {
-    throw CommandError(source + ": name too long for the library (" + std::to_string(source.size()) +
-                       " characters, at most " + std::to_string(kMaxLibraryName) + ")");
+    throw CommandError(source + ": name too long for the library (" +
+                       std::to_string(source.size()) + " characters, at most " +
+                       std::to_string(kMaxLibraryName) + ")");
   }
   return source;
 }
@@ -78,12 +79,12 @@ Sequence::Sequence(const std::string& source) : source_(source) {
   }
   if (opened != 1) {
     Ser_FinishSerFileDecode(decoder_);
-    if (!IsUrl(source)) throw CommandError(source + ": the library could not open it as a sequence file");
+    if (!IsUrl(source))
+      throw CommandError(source + ": the library could not open it as a sequence file");
     const std::string reason = ProbeUrlFailure(source);
-    throw CommandError(source + ": cannot open the URL (" +
-                       (reason.empty() ? "it answers, but is too short to be a sequence file"
-                                       : reason) +
-                       ")");
+    throw CommandError(
+        source + ": cannot open the URL (" +
+        (reason.empty() ? "it answers, but is too short to be a sequence file" : reason) + ")");
   }
   type_ = Ser_GetSerFileType(decoder_);
   uint8_t raw[seq::kHeadBufBytes] = {};
@@ -134,10 +135,9 @@ bool Sequence::Next() {
 void Sequence::GoTo(int frameNo) {
   const int count = info_.wFrameCount;
   if (frameNo < 0 || (count > 0 && frameNo >= count) || (!IsSe1() && count == 0)) {
-    throw CommandError(source_ + ": frame " + std::to_string(frameNo) + " out of range (" +
-                       (count > 0 ? "frames 0.." + std::to_string(count - 1)
-                                  : std::string("no frames")) +
-                       ")");
+    throw CommandError(
+        source_ + ": frame " + std::to_string(frameNo) + " out of range (" +
+        (count > 0 ? "frames 0.." + std::to_string(count - 1) : std::string("no frames")) + ")");
   }
   if (!IsSe1()) {
     if (Ser_MoveTo(decoder_, frameNo) != 1) {
@@ -202,7 +202,9 @@ std::string Sequence::FrameLabel() const {
   return source_ + ": frame " + std::to_string(CurrentNumber());
 }
 
-bool Sequence::CodecIs(const char* tag) { return strncasecmp(CurrentSubHead().chCodec, tag, 3) == 0; }
+bool Sequence::CodecIs(const char* tag) {
+  return strncasecmp(CurrentSubHead().chCodec, tag, 3) == 0;
+}
 
 void Sequence::RequireDecodableCodec() {
   if (IsSe1() && !CodecIs("JPE") && !CodecIs("JPG")) {
@@ -229,7 +231,8 @@ Picture Sequence::UprightRgb() {
   if (IsSe1()) return WidenToRgb(DecodedSe1());
   int w = 0, h = 0, aux = 0;
   FrameBuffer rgb(Ser_GetCurrentFrameDataBuf(decoder_, &w, &h, &aux, 3), {decoder_});
-  if (!rgb || w < 1 || h < 1) throw CommandError(FrameLabel() + ": the library could not decode it");
+  if (!rgb || w < 1 || h < 1)
+    throw CommandError(FrameLabel() + ": the library could not decode it");
   Picture picture = Picture::Rgb(w, h);
   std::copy_n(rgb.get(), picture.pixels.size(), picture.pixels.begin());
   return picture;

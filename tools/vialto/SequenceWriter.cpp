@@ -69,7 +69,8 @@ void Se1Writer::WriteHead() {
 void Se1Writer::AddFrame(const std::vector<uint8_t>& jpeg, int width, int height, bool colour) {
   CheckFrameLimit(frames_);
   if (width < 1 || height < 1 || width > 65535 || height > 65535) {
-    throw CommandError("frame " + std::to_string(frames_) + ": picture size does not fit a sub-header");
+    throw CommandError("frame " + std::to_string(frames_) +
+                       ": picture size does not fit a sub-header");
   }
   if (jpeg.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()) - kSubHeadLength) {
     throw CommandError("frame " + std::to_string(frames_) + ": JPEG stream too large");

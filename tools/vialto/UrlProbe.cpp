@@ -21,18 +21,30 @@ size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
 
 std::string HttpStatusText(long status) {
   switch (status) {
-    case 400: return "HTTP 400 Bad Request";
-    case 401: return "HTTP 401 Unauthorized";
-    case 403: return "HTTP 403 Forbidden";
-    case 404: return "HTTP 404 Not Found";
-    case 405: return "HTTP 405 Method Not Allowed";
-    case 410: return "HTTP 410 Gone";
-    case 416: return "HTTP 416 Range Not Satisfiable";
-    case 500: return "HTTP 500 Internal Server Error";
-    case 502: return "HTTP 502 Bad Gateway";
-    case 503: return "HTTP 503 Service Unavailable";
-    case 504: return "HTTP 504 Gateway Timeout";
-    default: return "HTTP " + std::to_string(status);
+    case 400:
+      return "HTTP 400 Bad Request";
+    case 401:
+      return "HTTP 401 Unauthorized";
+    case 403:
+      return "HTTP 403 Forbidden";
+    case 404:
+      return "HTTP 404 Not Found";
+    case 405:
+      return "HTTP 405 Method Not Allowed";
+    case 410:
+      return "HTTP 410 Gone";
+    case 416:
+      return "HTTP 416 Range Not Satisfiable";
+    case 500:
+      return "HTTP 500 Internal Server Error";
+    case 502:
+      return "HTTP 502 Bad Gateway";
+    case 503:
+      return "HTTP 503 Service Unavailable";
+    case 504:
+      return "HTTP 504 Gateway Timeout";
+    default:
+      return "HTTP " + std::to_string(status);
   }
 }
 
@@ -41,11 +53,15 @@ std::string TransportText(CURLcode code, const char* detail, long systemError) {
   switch (code) {
     case CURLE_COULDNT_CONNECT:
       if (systemError == ECONNREFUSED) return "connection refused";
-      if (systemError != 0) return std::string("cannot connect: ") + std::strerror(static_cast<int>(systemError));
+      if (systemError != 0)
+        return std::string("cannot connect: ") + std::strerror(static_cast<int>(systemError));
       return "cannot connect" + more;
-    case CURLE_COULDNT_RESOLVE_HOST: return "unknown host" + more;
-    case CURLE_COULDNT_RESOLVE_PROXY: return "unknown proxy host" + more;
-    case CURLE_OPERATION_TIMEDOUT: return "timed out" + more;
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return "unknown host" + more;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return "unknown proxy host" + more;
+    case CURLE_OPERATION_TIMEDOUT:
+      return "timed out" + more;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
@@ -53,13 +69,20 @@ std::string TransportText(CURLcode code, const char* detail, long systemError) {
     case CURLE_SSL_CACERT_BADFILE:
     case CURLE_SSL_ISSUER_ERROR:
       return "TLS failure" + more;
-    case CURLE_REMOTE_ACCESS_DENIED: return "access denied" + more;
-    case CURLE_REMOTE_FILE_NOT_FOUND: return "no such file on the server" + more;
-    case CURLE_LOGIN_DENIED: return "login denied" + more;
-    case CURLE_GOT_NOTHING: return "the server closed the connection without answering";
-    case CURLE_TOO_MANY_REDIRECTS: return "too many redirects";
-    case CURLE_UNSUPPORTED_PROTOCOL: return "unsupported protocol" + more;
-    default: return curl_easy_strerror(code) + more;
+    case CURLE_REMOTE_ACCESS_DENIED:
+      return "access denied" + more;
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+      return "no such file on the server" + more;
+    case CURLE_LOGIN_DENIED:
+      return "login denied" + more;
+    case CURLE_GOT_NOTHING:
+      return "the server closed the connection without answering";
+    case CURLE_TOO_MANY_REDIRECTS:
+      return "too many redirects";
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return "unsupported protocol" + more;
+    default:
+      return curl_easy_strerror(code) + more;
   }
 }
 

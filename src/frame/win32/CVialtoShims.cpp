@@ -9,7 +9,8 @@
 #if defined(__i386__)
 #define VIALTO_THISCALL __attribute__((thiscall))
 #else
-#define VIALTO_THISCALL  // one calling convention on 64-bit Windows: this comes in the first register
+#define VIALTO_THISCALL  // one calling convention on 64-bit Windows: this comes in the first
+                         // register
 #endif
 
 extern "C" {

@@ -41,7 +41,8 @@ int ButtonForAnswer(const DialogTemplate& dialog, const std::string& answer) {
   if (answer == "x" || answer == "close" || answer == "\x1b") return 0;
   for (const DialogButton& b : dialog.buttons) {
     std::string name;
-    for (char c : b.text) name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    for (char c : b.text)
+      name.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
     if ((answer.empty() && b.isDefault) || answer == name || answer == name.substr(0, 1) ||
         answer == std::to_string(b.id))
       return b.id;

@@ -10,15 +10,15 @@ namespace vialto::platform::text {
 enum class FontFamily : uint8_t { DontCare, Roman, Swiss, Modern, Script, Decorative };
 
 struct FontRequest {
-  std::string faceName;             // "" for any face
-  int32_t height = 0;               // < 0: em height -height; > 0: cell height; 0: default
-  int32_t width = 0;                // average character width; 0: the face's own
-  int32_t escapement = 0;           // rotation of the line, tenths of a degree counter-clockwise
-  int32_t weight = 0;               // 100..900, 0 for normal
+  std::string faceName;    // "" for any face
+  int32_t height = 0;      // < 0: em height -height; > 0: cell height; 0: default
+  int32_t width = 0;       // average character width; 0: the face's own
+  int32_t escapement = 0;  // rotation of the line, tenths of a degree counter-clockwise
+  int32_t weight = 0;      // 100..900, 0 for normal
   bool italic = false;
   bool underline = false;
   bool strikeOut = false;
-  bool antialiased = true;          // false: one-bit glyphs
+  bool antialiased = true;  // false: one-bit glyphs
   bool fixedPitch = false;
   FontFamily family = FontFamily::DontCare;
 

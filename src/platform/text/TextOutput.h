@@ -15,7 +15,7 @@ namespace vialto::platform::text {
 // The installed face a request resolves to, and what has to be synthesised on top of it.
 struct FontMatch {
   std::string file;
-  int index = 0;            // face index inside the file
+  int index = 0;  // face index inside the file
   std::string family;
   std::string style;
   bool emboldened = false;  // bold asked for, the face has none

@@ -12,7 +12,8 @@ std::span<const unsigned char> BitmapResource(int id) {
   if (id <= 0 || id > 0xFFFF) return {};  // not an integer resource name
   const HMODULE module = win32::OwnModule();
   if (!module) return {};
-  const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(2));  // RT_BITMAP
+  const HRSRC found =
+      FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(2));  // RT_BITMAP
   if (!found) return {};
   const DWORD size = SizeofResource(module, found);
   const HGLOBAL loaded = LoadResource(module, found);

@@ -35,10 +35,12 @@ std::optional<std::string> AnsiFromWide(std::wstring_view text) {
   const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
   BOOL* const lossyReport = utf8 ? nullptr : &lossy;
-  const int n = WideCharToMultiByte(CP_ACP, flags, text.data(), in, nullptr, 0, nullptr, lossyReport);
+  const int n =
+      WideCharToMultiByte(CP_ACP, flags, text.data(), in, nullptr, 0, nullptr, lossyReport);
   if (n <= 0 || lossy) return std::nullopt;
   std::string ansi(static_cast<std::size_t>(n), '\0');
-  if (WideCharToMultiByte(CP_ACP, flags, text.data(), in, ansi.data(), n, nullptr, lossyReport) != n ||
+  if (WideCharToMultiByte(CP_ACP, flags, text.data(), in, ansi.data(), n, nullptr, lossyReport) !=
+          n ||
       lossy)
     return std::nullopt;
   return ansi;

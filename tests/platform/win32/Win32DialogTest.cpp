@@ -1,15 +1,15 @@
 // The test dialog from template 11217: its caption, buttons and layout as the template gives
 // them, and each way of closing it ending the modal call.
 #if defined(_WIN32)
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <future>
 #include <string>
 #include <thread>
 
-#include "platform/ModalDialog.h"
 #include "Win32TestSupport.h"
+#include "platform/ModalDialog.h"
 
 namespace vialto::platform {
 namespace {

@@ -1,12 +1,12 @@
 // Local files on Windows: 64-bit offsets, names in the ANSI code page, what does not open as a
 // file, sharing with a writer, and the identity of two spellings of one file.
 #if defined(_WIN32)
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
+#include "Win32TestSupport.h"
 #include "platform/LocalFile.h"
 #include "platform/win32/WideText.h"
-#include "Win32TestSupport.h"
 
 namespace vialto::platform {
 namespace {
@@ -79,7 +79,8 @@ TEST(Win32Files, OnlyRegularFilesOpen) {
   EXPECT_FALSE(LocalSource::Open(dir.File("missing.ser")));
   EXPECT_FALSE(LocalSource::Open("NUL"));
   EXPECT_FALSE(LocalSource::Open("CON"));
-  const std::string pipeName = "\\\\.\\pipe\\vialto-win32-test-" + std::to_string(GetCurrentProcessId());
+  const std::string pipeName =
+      "\\\\.\\pipe\\vialto-win32-test-" + std::to_string(GetCurrentProcessId());
   HANDLE pipe = CreateNamedPipeA(pipeName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096,
                                  4096, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
@@ -90,8 +91,8 @@ TEST(Win32Files, OnlyRegularFilesOpen) {
 TEST(Win32Files, AWriterThatSharesOnlyReadingStillLetsSourcesRead) {
   ScratchDir dir;
   const std::filesystem::path path = dir.path() / "live.ser";
-  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              0, nullptr);
+  HANDLE writer =
+      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   const Bytes first = PatternBytes(1000, 5);
   DWORD written = 0;

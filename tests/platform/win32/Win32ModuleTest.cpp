@@ -1,15 +1,15 @@
 // The module's own path and resources, found by address: the test program links the library's
 // objects and its resource script, so the module is this program.
 #if defined(_WIN32)
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "Win32TestSupport.h"
 #include "platform/Clock.h"
 #include "platform/Module.h"
 #include "platform/Resources.h"
-#include "Win32TestSupport.h"
 
 namespace vialto::platform {
 namespace {
@@ -28,7 +28,8 @@ TEST(Win32Module, OwnPathIsTheLoadedFileAndItsDirectoryEndsInASeparator) {
 }
 
 TEST(Win32Module, ArrowBitmapIsTheShippedPictureWithoutItsFileHeader) {
-  const auto file = test::win32::ReadBytes(test::win32::HostPath(VIALTO_SOURCE_DIR "/res/arrows.bmp"));
+  const auto file =
+      test::win32::ReadBytes(test::win32::HostPath(VIALTO_SOURCE_DIR "/res/arrows.bmp"));
   ASSERT_GT(file.size(), 14u);
   const std::span<const unsigned char> bitmap = BitmapResource(106);
   ASSERT_EQ(bitmap.size(), file.size() - 14);

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/net/InternetSession.h"
 #include "Win32TestSupport.h"
+#include "platform/net/InternetSession.h"
 
 namespace vialto::platform {
 namespace {
@@ -41,9 +41,12 @@ void ExpectReadsMatch(ByteSource& source, const Bytes& file) {
   const int64_t len = static_cast<int64_t>(file.size());
   ASSERT_EQ(source.Length(), len);
   const std::pair<int64_t, std::size_t> reads[] = {
-      {len - 54, 54}, {0, 128}, {128, 64}, {192, 40000}, {40192, 64}, {100, 10},
-      {len / 2, 70000}, {len - 1, 1}, {len - 10, 100}, {0, static_cast<std::size_t>(len)},
-      {len, 10}, {len + 5, 10}};
+      {len - 54, 54},   {0, 128},
+      {128, 64},        {192, 40000},
+      {40192, 64},      {100, 10},
+      {len / 2, 70000}, {len - 1, 1},
+      {len - 10, 100},  {0, static_cast<std::size_t>(len)},
+      {len, 10},        {len + 5, 10}};
   for (auto [pos, n] : reads) {
     if (pos < 0) continue;
     SCOPED_TRACE("read of " + std::to_string(n) + " at " + std::to_string(pos));
@@ -58,14 +61,16 @@ class Win32Net : public ::testing::Test {
   static void SetUpTestSuite() {
     if (Env("VIALTO_WIN32_SERVED_DIR").empty()) return;
     for (std::size_t size : kSizes)
-      test::win32::WriteBytes(test::win32::HostPath(Env("VIALTO_WIN32_SERVED_DIR")) + "/" + Name(size),
-                              File(size));
+      test::win32::WriteBytes(
+          test::win32::HostPath(Env("VIALTO_WIN32_SERVED_DIR")) + "/" + Name(size), File(size));
   }
   void SetUp() override {
     if (Env("VIALTO_WIN32_SERVED_DIR").empty())
       GTEST_SKIP() << "no fixture servers: run under tests/platform/win32/serve-fixtures.sh";
   }
-  static Bytes File(std::size_t size) { return PatternBytes(size, 7 + static_cast<uint32_t>(size)); }
+  static Bytes File(std::size_t size) {
+    return PatternBytes(size, 7 + static_cast<uint32_t>(size));
+  }
   static std::string Name(std::size_t size) { return "w" + std::to_string(size) + ".bin"; }
   static std::string Http(const std::string& name) { return Env("VIALTO_WIN32_HTTP_URL") + name; }
   static std::string Ftp(const std::string& name) { return Env("VIALTO_WIN32_FTP_URL") + name; }

@@ -2,15 +2,15 @@
 // their kind, and the call returning once the box is answered. Each box is shown on a thread of
 // its own and dismissed by the test; no box is left waiting for a user.
 #if defined(_WIN32)
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <future>
 #include <string>
 #include <thread>
 
-#include "platform/Notice.h"
 #include "Win32TestSupport.h"
+#include "platform/Notice.h"
 
 namespace vialto::platform {
 namespace {
@@ -68,22 +68,25 @@ SeenBox ShowAndDismiss(NoticeKind kind, const std::string& caption, const std::s
 }
 
 TEST(Win32Notice, EachKindShowsItsBoxWithTheExactTextAndReturnsWhenAnswered) {
-  const SeenBox fatal = ShowAndDismiss(NoticeKind::kFatalError, "Compress or Decompress Fatal Error",
-                                       "Error in Compress or Decompress");
+  const SeenBox fatal =
+      ShowAndDismiss(NoticeKind::kFatalError, "Compress or Decompress Fatal Error",
+                     "Error in Compress or Decompress");
   if (!fatal.shown) GTEST_SKIP() << "no window station to show message boxes on";
   EXPECT_EQ(fatal.caption, "Compress or Decompress Fatal Error");
   EXPECT_EQ(fatal.text, "Error in Compress or Decompress");
   EXPECT_TRUE(fatal.icon);
   EXPECT_EQ(fatal.owner, nullptr);
 
-  const SeenBox warning = ShowAndDismiss(NoticeKind::kWarning, "JPEG Error", "Premature end of JPEG file");
+  const SeenBox warning =
+      ShowAndDismiss(NoticeKind::kWarning, "JPEG Error", "Premature end of JPEG file");
   ASSERT_TRUE(warning.shown);
   EXPECT_EQ(warning.caption, "JPEG Error");
   EXPECT_EQ(warning.text, "Premature end of JPEG file");
   EXPECT_FALSE(warning.icon);
 
   // The leading line feed and trailing blank are part of the text.
-  const SeenBox memory = ShowAndDismiss(NoticeKind::kOutOfMemory, "vialto", "\nDecompress is out of memory ");
+  const SeenBox memory =
+      ShowAndDismiss(NoticeKind::kOutOfMemory, "vialto", "\nDecompress is out of memory ");
   ASSERT_TRUE(memory.shown);
   EXPECT_EQ(memory.caption, "vialto");
   EXPECT_EQ(memory.text, "\nDecompress is out of memory ");

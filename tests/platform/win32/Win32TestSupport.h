@@ -22,8 +22,8 @@ class ScratchDir {
   ScratchDir() {
     wchar_t base[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, base);
-    path_ = std::filesystem::path(base) /
-            ("vialto-win32-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count_));
+    path_ = std::filesystem::path(base) / ("vialto-win32-" + std::to_string(GetCurrentProcessId()) +
+                                           "-" + std::to_string(++count_));
     std::filesystem::create_directories(path_);
   }
   ~ScratchDir() {
@@ -44,7 +44,8 @@ class ScratchDir {
 
 inline void WriteBytes(const std::filesystem::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline Bytes ReadBytes(const std::filesystem::path& path) {
@@ -91,7 +92,8 @@ inline HWND FindDialogOf(DWORD owner) {
 }
 
 // Waits up to `limit` for thread `owner` to show a dialog.
-inline HWND WaitForDialogOf(DWORD owner, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+inline HWND WaitForDialogOf(DWORD owner,
+                            std::chrono::milliseconds limit = std::chrono::seconds(20)) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
     if (HWND w = FindDialogOf(owner)) return w;

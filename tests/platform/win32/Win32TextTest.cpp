@@ -2,8 +2,8 @@
 // the coverage (a bar, a foot, a cross-stroke, a line turned upright), the opaque cell box,
 // decorations, smoothing, and clipping that never strays outside the surface.
 #if defined(_WIN32)
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <thread>
@@ -17,7 +17,8 @@ namespace {
 // Records the highest coverage of each paint per pixel; any call outside the grid is counted.
 class RecordingSurface final : public TextSurface {
  public:
-  RecordingSurface(int w, int h) : w_(w), h_(h), text_(std::size_t(w) * h), back_(std::size_t(w) * h) {}
+  RecordingSurface(int w, int h)
+      : w_(w), h_(h), text_(std::size_t(w) * h), back_(std::size_t(w) * h) {}
   int Width() const override { return w_; }
   int Height() const override { return h_; }
   void BlendRow(int y, int x, const uint8_t* coverage, int n, Paint paint) override {
@@ -115,7 +116,7 @@ TEST_F(Win32Text, GlyphShapesComeBackAsDrawn) {
   RecordingSurface bar(120, 100);
   ASSERT_TRUE(DrawTextLine(bar, 10, 10, U"I", font, false));
   const RECT i = bar.InkBox();
-  EXPECT_GT(Height(i), 48 / 2);         // a tall upright bar, standing on the baseline
+  EXPECT_GT(Height(i), 48 / 2);  // a tall upright bar, standing on the baseline
   EXPECT_LT(Width(i), 48 / 4);
   EXPECT_NEAR(i.bottom, baseline, 1);
   for (int y = i.top; y < i.bottom; ++y) EXPECT_EQ(bar.InkInRow(y, i.left, i.right), Width(i)) << y;
@@ -177,10 +178,10 @@ TEST_F(Win32Text, AQuarterTurnStandsTheLineUpFromItsOrigin) {
   RecordingSurface s(60, 200);
   ASSERT_TRUE(DrawTextLine(s, 10, 180, U"IIIIIIII", font, false));
   const RECT ink = s.InkBox();
-  EXPECT_GT(Height(ink), Width(ink) * 2);           // upright
-  EXPECT_LE(ink.bottom, 181);                       // from the origin upward
+  EXPECT_GT(Height(ink), Width(ink) * 2);  // upright
+  EXPECT_LE(ink.bottom, 181);              // from the origin upward
   EXPECT_NEAR(Height(ink), m->advance, m->advance / 5 + 2);
-  EXPECT_GE(ink.left, 10);                          // the cell's top edge is now its left edge
+  EXPECT_GE(ink.left, 10);  // the cell's top edge is now its left edge
   EXPECT_EQ(s.strays, 0);
 }
 
@@ -193,7 +194,8 @@ TEST_F(Win32Text, UnderlineRunsTheLineBelowTheBaseline) {
   const auto m = MeasureTextLine(font, U"a a");
   int lineRow = -1;
   for (int y = 5 + m->ascent; y < 5 + m->CellHeight() && lineRow < 0; ++y)
-    if (underlined.InkInRow(y, 0, 200) >= m->advance - 1 && plain.InkInRow(y, 0, 200) == 0) lineRow = y;
+    if (underlined.InkInRow(y, 0, 200) >= m->advance - 1 && plain.InkInRow(y, 0, 200) == 0)
+      lineRow = y;
   EXPECT_GE(lineRow, 0) << "no full-width row of ink below the baseline";
 }
 

@@ -52,7 +52,8 @@ void RequireDecodable(Sequence& seq) {
   const std::string codec = UpperCodec(seq);
   if (codec != "JPG" && codec != "JPE") {
     throw HttpError(415, "frame " + std::to_string(seq.CurrentNumber()) + ": codec tag \"" +
-                             seq.Current().codec + "\" is neither JPG nor JPE; the library cannot"
+                             seq.Current().codec +
+                             "\" is neither JPG nor JPE; the library cannot"
                              " decode it");
   }
 }

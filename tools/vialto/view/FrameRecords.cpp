@@ -68,7 +68,8 @@ std::string InfoJson(Sequence& seq) {
   json["colour_mode"] = static_cast<int>(info.byColorMode);
   json["colour_mode2"] = static_cast<int>(info.byColorMode2);
   json["length"] = seq.FileLength() >= 0 ? nlohmann::ordered_json(seq.FileLength()) : nullptr;
-  json["info"] = FieldsObject(seq.IsSe1() ? SerHeadInfoFields(seq.HeadInfo()) : SerInfoFields(info));
+  json["info"] =
+      FieldsObject(seq.IsSe1() ? SerHeadInfoFields(seq.HeadInfo()) : SerInfoFields(info));
   return DumpJson(json);
 }
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/net/CurlConnection.h"
 #include "platform/net/InternetSession.h"
+#include "platform/posix/net/CurlConnection.h"
 
 namespace vialto::platform::net {
 
@@ -129,7 +129,8 @@ class FtpSource final : public ByteSource, private TransferHolder {
     }
     while (!finished_ && StreamPos() == before) {
       int running = 0;
-      if (curl_multi_perform(multi_, &running) != CURLM_OK) throw InternetError("ftp: transfer failed");
+      if (curl_multi_perform(multi_, &running) != CURLM_OK)
+        throw InternetError("ftp: transfer failed");
       CollectResult();
       if (finished_ || StreamPos() != before || paused_) break;
       curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
@@ -156,7 +157,8 @@ class FtpSource final : public ByteSource, private TransferHolder {
     }
     size_t skipped = 0;
     if (StreamPos() < skipTo_) {  // bytes of a gap the reader jumped over
-      skipped = static_cast<size_t>(std::min<int64_t>(skipTo_ - StreamPos(), static_cast<int64_t>(size)));
+      skipped =
+          static_cast<size_t>(std::min<int64_t>(skipTo_ - StreamPos(), static_cast<int64_t>(size)));
       bufferStart_ = StreamPos() + static_cast<int64_t>(skipped);
       buffer_.clear();
     }
@@ -167,7 +169,8 @@ class FtpSource final : public ByteSource, private TransferHolder {
   void DropOldBytes() {
     const int64_t keepFrom = std::min(readEnd_, StreamPos()) - kKeptBehind;
     if (keepFrom - bufferStart_ < kKeptBehind) return;  // drop in large steps, not every read
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(keepFrom - bufferStart_));
+    buffer_.erase(buffer_.begin(),
+                  buffer_.begin() + static_cast<std::ptrdiff_t>(keepFrom - bufferStart_));
     bufferStart_ = keepFrom;
   }
 

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/net/CurlConnection.h"
 #include "platform/net/InternetSession.h"
+#include "platform/posix/net/CurlConnection.h"
 
 namespace vialto::platform::net {
 
@@ -37,7 +37,8 @@ std::optional<ContentRange> ParseContentRange(std::string_view value) {
   ContentRange r;
   char total[32] = {};
   const std::string text(value);
-  if (std::sscanf(text.c_str(), " bytes %" SCNd64 "-%" SCNd64 "/%31s", &r.first, &r.last, total) != 3)
+  if (std::sscanf(text.c_str(), " bytes %" SCNd64 "-%" SCNd64 "/%31s", &r.first, &r.last, total) !=
+      3)
     return std::nullopt;
   if (std::strcmp(total, "*") != 0) {
     char* end = nullptr;
@@ -58,7 +59,8 @@ bool HeaderIs(std::string_view line, std::string_view name) {
 std::string_view HeaderValue(std::string_view line, std::size_t nameLength) {
   std::string_view v = line.substr(nameLength + 1);
   while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
-  while (!v.empty() && (v.back() == '\r' || v.back() == '\n' || v.back() == ' ')) v.remove_suffix(1);
+  while (!v.empty() && (v.back() == '\r' || v.back() == '\n' || v.back() == ' '))
+    v.remove_suffix(1);
   return v;
 }
 
@@ -111,7 +113,8 @@ class RangeRequest {
 
  private:
   static size_t HeaderThunk(char* data, size_t size, size_t n, void* self) {
-    return static_cast<RangeRequest*>(self)->OnHeader(std::string_view(data, size * n)) ? size * n : 0;
+    return static_cast<RangeRequest*>(self)->OnHeader(std::string_view(data, size * n)) ? size * n
+                                                                                        : 0;
   }
   static size_t BodyThunk(char* data, size_t size, size_t n, void* self) {
     return static_cast<RangeRequest*>(self)->OnBody(data, size * n);
@@ -127,7 +130,8 @@ class RangeRequest {
       contentRange_.reset();
       contentLength_ = -1;
       const auto space = line.find(' ');
-      if (space != std::string_view::npos) status_ = std::atoi(std::string(line.substr(space + 1, 3)).c_str());
+      if (space != std::string_view::npos)
+        status_ = std::atoi(std::string(line.substr(space + 1, 3)).c_str());
       return true;
     }
     if (HeaderIs(line, "content-range")) {
@@ -174,10 +178,12 @@ class RangeRequest {
 
   size_t OnBody(const char* data, size_t size) {
     if (!inBody_) return size;  // a redirect's body
-    const size_t skipped = static_cast<size_t>(std::min<int64_t>(skip_, static_cast<int64_t>(size)));
+    const size_t skipped =
+        static_cast<size_t>(std::min<int64_t>(skip_, static_cast<int64_t>(size)));
     skip_ -= static_cast<int64_t>(skipped);
     const int64_t room = ExpectedCount() - static_cast<int64_t>(bytes_.size());
-    const size_t taken = static_cast<size_t>(std::min<int64_t>(room, static_cast<int64_t>(size - skipped)));
+    const size_t taken =
+        static_cast<size_t>(std::min<int64_t>(room, static_cast<int64_t>(size - skipped)));
     bytes_.insert(bytes_.end(), data + skipped, data + skipped + taken);
     if (static_cast<int64_t>(bytes_.size()) >= ExpectedCount() && status_ == 200) {
       stoppedEarly_ = true;  // the rest of a whole-file reply is not needed
@@ -241,7 +247,8 @@ class HttpSource final : public ByteSource {
       if (!block) block = Fetch(at, wanted - done);
       if (!block) break;  // the server's whole-file reply ended before this offset
       const int64_t count = std::min(wanted - done, block->end() - at);
-      std::memcpy(out + done, block->bytes.data() + (at - block->start), static_cast<size_t>(count));
+      std::memcpy(out + done, block->bytes.data() + (at - block->start),
+                  static_cast<size_t>(count));
       done += count;
     }
     *got = static_cast<std::size_t>(done);
@@ -258,8 +265,9 @@ class HttpSource final : public ByteSource {
   }
 
   Block* Fetch(int64_t pos, int64_t need) {
-    const Block& recent = *std::max_element(blocks_.begin(), blocks_.end(),
-        [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
+    const Block& recent =
+        *std::max_element(blocks_.begin(), blocks_.end(),
+                          [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
     readAhead_ = (recent.end() == pos) ? std::min(readAhead_ * 2, kMaxReadAhead) : kMinReadAhead;
     const int64_t count = std::min(std::max(need, readAhead_), length_ - pos);
 
@@ -267,8 +275,9 @@ class HttpSource final : public ByteSource {
     if (request.Run(*connection_, url_, length_) != Outcome::kDone)
       throw InternetError("http: the server refused a read of an open file");
     if (request.bytes().empty()) return nullptr;
-    Block& victim = *std::min_element(blocks_.begin(), blocks_.end(),
-        [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
+    Block& victim =
+        *std::min_element(blocks_.begin(), blocks_.end(),
+                          [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
     victim.start = pos;
     victim.bytes = std::move(request.bytes());
     victim.lastUse = ++useClock_;
@@ -294,7 +303,8 @@ std::unique_ptr<ByteSource> OpenHttp(std::shared_ptr<CurlConnection> connection,
   if (request.length() < 0) return nullptr;  // no length, nothing to steer reads by
   Block first;
   first.bytes = std::move(request.bytes());
-  return std::make_unique<HttpSource>(std::move(connection), url, request.length(), std::move(first));
+  return std::make_unique<HttpSource>(std::move(connection), url, request.length(),
+                                      std::move(first));
 }
 
 }  // namespace vialto::platform::net

@@ -40,7 +40,8 @@ std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
   }
 }
 
-void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall) {
+void InternetSession::SetTimeouts(std::chrono::milliseconds connect,
+                                  std::chrono::milliseconds stall) {
   connection_->options().connectTimeout = connect;
   connection_->options().stallTimeout = stall;
 }

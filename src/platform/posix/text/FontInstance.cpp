@@ -49,7 +49,8 @@ VerticalExtent CellExtentOf(FT_Face face) {
 }
 
 double AverageWidthOf(FT_Face face) {
-  if (const TT_OS2* os2 = Os2TableOf(face); os2 && os2->xAvgCharWidth > 0) return os2->xAvgCharWidth;
+  if (const TT_OS2* os2 = Os2TableOf(face); os2 && os2->xAvgCharWidth > 0)
+    return os2->xAvgCharWidth;
   if (face->max_advance_width > 0) return face->max_advance_width / 2.0;
   return face->units_per_EM / 2.0;
 }
@@ -149,10 +150,11 @@ bool FontInstance::ChooseSize() {
 
   // A width asks for that average character width: the face is stretched horizontally.
   const int64_t width = std::abs(int64_t{request_.width});
-  const int64_t xEm = width == 0 ? em
-                                 : ClampPixels(std::llround(double(std::min(width, kMaxCellPixels)) *
-                                                            unitsPerEm / AverageWidthOf(face)),
-                                               kMaxEmPixels);
+  const int64_t xEm = width == 0
+                          ? em
+                          : ClampPixels(std::llround(double(std::min(width, kMaxCellPixels)) *
+                                                     unitsPerEm / AverageWidthOf(face)),
+                                        kMaxEmPixels);
   xScale_ = double(xEm) / unitsPerEm;
   yScale_ = double(em) / unitsPerEm;
   return FT_Activate_Size(size_) == 0 &&
@@ -163,10 +165,18 @@ void FontInstance::ChooseTransform() {
   const int tenths = ((request_.escapement % 3600) + 3600) % 3600;
   // Right angles exactly, so that turned text stays on whole pixels.
   switch (tenths) {
-    case 0: cos_ = 1, sin_ = 0; break;
-    case 900: cos_ = 0, sin_ = 1; break;
-    case 1800: cos_ = -1, sin_ = 0; break;
-    case 2700: cos_ = 0, sin_ = -1; break;
+    case 0:
+      cos_ = 1, sin_ = 0;
+      break;
+    case 900:
+      cos_ = 0, sin_ = 1;
+      break;
+    case 1800:
+      cos_ = -1, sin_ = 0;
+      break;
+    case 2700:
+      cos_ = 0, sin_ = -1;
+      break;
     default: {
       const double radians = tenths * std::numbers::pi / 1800.0;
       cos_ = std::cos(radians);
@@ -187,16 +197,18 @@ void FontInstance::ChooseTransform() {
   const double reachY = std::max(std::abs(double(box.yMin)), std::abs(double(box.yMax))) * yScale_;
   const double emPixels = std::max(xScale_, yScale_) * face_->Get()->units_per_EM;
   // Slack for hinting and synthetic bold; a face without a sound box gets a generous guess.
-  inkRadius_ = reachX > 0 && reachY > 0 ? std::hypot(reachX + shear * reachY, reachY) + emPixels / 8 + 2
-                                        : 3 * emPixels + 2;
+  inkRadius_ = reachX > 0 && reachY > 0
+                   ? std::hypot(reachX + shear * reachY, reachY) + emPixels / 8 + 2
+                   : 3 * emPixels + 2;
 }
 
 void FontInstance::ChooseDecorations() {
   const FT_Face face = face_->Get();
   const double unitsPerEm = face->units_per_EM;
-  const double lineUnits = face->underline_thickness > 0 ? face->underline_thickness : unitsPerEm / 14;
-  const double underlineUnits = face->underline_position != 0 ? face->underline_position
-                                                              : -unitsPerEm / 10;
+  const double lineUnits =
+      face->underline_thickness > 0 ? face->underline_thickness : unitsPerEm / 14;
+  const double underlineUnits =
+      face->underline_position != 0 ? face->underline_position : -unitsPerEm / 10;
   // The underline's position is the centre of its stroke, below the baseline when negative.
   underline_.height = std::max(1, RoundToInt(lineUnits * yScale_));
   underline_.top = RoundToInt(ascent_ - underlineUnits * yScale_ - underline_.height / 2.0);
@@ -274,7 +286,8 @@ void FontInstance::RenderLoadedPart(GlyphImage& glyph, const PixelBox& part) {
 }
 
 void FontInstance::TrimCache(std::size_t incomingBytes) {
-  if (glyphs_.size() < kMaxCachedGlyphs && cachedBytes_ + incomingBytes <= kCacheBudgetBytes) return;
+  if (glyphs_.size() < kMaxCachedGlyphs && cachedBytes_ + incomingBytes <= kCacheBudgetBytes)
+    return;
   glyphs_.clear();
   cachedBytes_ = 0;
 }

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/text/ConvexFill.h"
 #include "platform/posix/text/FontCache.h"
 #include "platform/posix/text/FontInstance.h"
+#include "platform/text/ConvexFill.h"
 
 namespace vialto::platform::text {
 
@@ -15,7 +15,9 @@ namespace {
 // top of the cell) to surface pixels, turning about the cell's top-left corner.
 struct LineFrame {
   double x, y, cos, sin;
-  SurfacePoint At(double u, double v) const { return {x + u * cos + v * sin, y - u * sin + v * cos}; }
+  SurfacePoint At(double u, double v) const {
+    return {x + u * cos + v * sin, y - u * sin + v * cos};
+  }
 };
 
 int64_t RoundToPixel(double value) {

@@ -33,16 +33,17 @@ constexpr DWORD kReadPiece = 64 * 1024;
 struct FtpLocation {
   std::string host;
   INTERNET_PORT port = INTERNET_DEFAULT_FTP_PORT;
-  std::string user;      // empty: anonymous
+  std::string user;  // empty: anonymous
   std::string password;
-  std::string path;      // as the server names the file
+  std::string path;  // as the server names the file
 };
 
 // Percent-escapes of the URL's path decoded, as the server expects plain names.
 std::string Unescaped(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+    if (text[i] == '%' && i + 2 < text.size() &&
+        std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
         std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
       out.push_back(static_cast<char>(std::strtol(text.substr(i + 1, 2).c_str(), nullptr, 16)));
       i += 2;
@@ -66,7 +67,8 @@ std::optional<FtpLocation> Locate(const std::string& url) {
   parts.dwPasswordLength = sizeof password;
   parts.lpszUrlPath = path.data();
   parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-  if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return std::nullopt;
+  if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+    return std::nullopt;
   if (parts.nScheme != INTERNET_SCHEME_FTP || host[0] == '\0') return std::nullopt;
   FtpLocation where;
   where.host = host;
@@ -94,9 +96,11 @@ int ReplyCode(const std::string& reply) {
   std::size_t start = 0;
   while (start < reply.size()) {
     const std::size_t end = reply.find('\n', start);
-    const std::string line = reply.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    const std::string line =
+        reply.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-        std::isdigit(static_cast<unsigned char>(line[1])) && std::isdigit(static_cast<unsigned char>(line[2])))
+        std::isdigit(static_cast<unsigned char>(line[1])) &&
+        std::isdigit(static_cast<unsigned char>(line[2])))
       code = std::atoi(line.substr(0, 3).c_str());
     if (end == std::string::npos) break;
     start = end + 1;
@@ -106,7 +110,8 @@ int ReplyCode(const std::string& reply) {
 
 // Sends a command on the control connection; the reply's code, or 0 when nothing came back.
 int Command(HINTERNET control, const std::string& command, std::string* reply = nullptr) {
-  const BOOL sent = FtpCommandA(control, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
+  const BOOL sent =
+      FtpCommandA(control, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), 0, nullptr);
   const std::string text = LastReply();
   if (reply) *reply = text;
   const int code = ReplyCode(text);
@@ -116,11 +121,10 @@ int Command(HINTERNET control, const std::string& command, std::string* reply = 
 
 // Logs in; nothing when the server refuses the login. Throws when it cannot be reached.
 InternetHandle Login(WinInetConnection& connection, const FtpLocation& where) {
-  InternetHandle control(InternetConnectA(
-      connection.session(), where.host.c_str(), where.port,
-      where.user.empty() ? nullptr : where.user.c_str(),
-      where.user.empty() ? nullptr : where.password.c_str(), INTERNET_SERVICE_FTP,
-      INTERNET_FLAG_PASSIVE, 0));
+  InternetHandle control(InternetConnectA(connection.session(), where.host.c_str(), where.port,
+                                          where.user.empty() ? nullptr : where.user.c_str(),
+                                          where.user.empty() ? nullptr : where.password.c_str(),
+                                          INTERNET_SERVICE_FTP, INTERNET_FLAG_PASSIVE, 0));
   if (!control) {
     const DWORD error = GetLastError();
     if (Classify(error) != Outcome::kTransportFailure) return {};
@@ -146,7 +150,9 @@ class FtpSource final : public ByteSource {
  public:
   FtpSource(std::shared_ptr<WinInetConnection> connection, FtpLocation where, int64_t length,
             InternetHandle control)
-      : connection_(std::move(connection)), where_(std::move(where)), length_(length),
+      : connection_(std::move(connection)),
+        where_(std::move(where)),
+        length_(length),
         control_(std::move(control)) {}
 
   ~FtpSource() override { StopTransfer(); }
@@ -256,7 +262,8 @@ class FtpSource final : public ByteSource {
   void DropOldBytes() {
     const int64_t keepFrom = StreamPos() - kKeptBehind;
     if (keepFrom - bufferStart_ < kKeptBehind) return;  // drop in large steps, not every read
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(keepFrom - bufferStart_));
+    buffer_.erase(buffer_.begin(),
+                  buffer_.begin() + static_cast<std::ptrdiff_t>(keepFrom - bufferStart_));
     bufferStart_ = keepFrom;
   }
 

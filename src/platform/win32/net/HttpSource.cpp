@@ -30,11 +30,11 @@ constexpr int64_t kMinReadAhead = 64 * 1024;
 constexpr int64_t kMaxReadAhead = 1024 * 1024;
 constexpr DWORD kReadPiece = 256 * 1024;
 
-constexpr DWORD kRequestFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-    INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
-    INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
-    INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_KEEP_CONNECTION |
+                                INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
+                                INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP |
+                                INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS;
 
 struct ContentRange {
   int64_t first = -1;
@@ -45,7 +45,8 @@ struct ContentRange {
 std::optional<ContentRange> ParseContentRange(const std::string& text) {
   ContentRange r;
   char total[32] = {};
-  if (std::sscanf(text.c_str(), " bytes %" SCNd64 "-%" SCNd64 "/%31s", &r.first, &r.last, total) != 3)
+  if (std::sscanf(text.c_str(), " bytes %" SCNd64 "-%" SCNd64 "/%31s", &r.first, &r.last, total) !=
+      3)
     return std::nullopt;
   if (std::strcmp(total, "*") != 0) {
     char* end = nullptr;
@@ -107,8 +108,10 @@ std::optional<HttpTarget> TargetOf(const std::string& url) {
   parts.dwUrlPathLength = static_cast<DWORD>(path.size());
   parts.lpszExtraInfo = extra.data();
   parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-  if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return std::nullopt;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return std::nullopt;
+  if (!InternetCrackUrlA(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+    return std::nullopt;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+    return std::nullopt;
   HttpTarget target;
   target.host = host.data();
   if (target.host.empty()) return std::nullopt;
@@ -147,7 +150,8 @@ class RangeRequest {
     // On the request itself: timeouts given to the session do not reach every implementation's
     // requests.
     connection.ApplyTimeouts(request.get());
-    if (!HttpSendRequestA(request.get(), headers, static_cast<DWORD>(std::strlen(headers)), nullptr, 0)) {
+    if (!HttpSendRequestA(request.get(), headers, static_cast<DWORD>(std::strlen(headers)), nullptr,
+                          0)) {
       const DWORD error = GetLastError();
       if (Classify(error) == Outcome::kMalformed) return Outcome::kMalformed;
       ThrowTransportFailure("http", error);
@@ -177,7 +181,8 @@ class RangeRequest {
     const int64_t contentLength = ContentLengthOf(request);
     if (status == 206) {
       const std::optional<std::string> text = QueryHeader(request, HTTP_QUERY_CONTENT_RANGE);
-      const ContentRange r = text ? ParseContentRange(*text).value_or(ContentRange{}) : ContentRange{};
+      const ContentRange r =
+          text ? ParseContentRange(*text).value_or(ContentRange{}) : ContentRange{};
       length_ = r.total;
       if (length_ < 0 || r.first != first_ || r.last != first_ + ExpectedCount() - 1 ||
           (contentLength >= 0 && contentLength != ExpectedCount()))
@@ -256,7 +261,8 @@ class HttpSource final : public ByteSource {
       if (!block) block = Fetch(at, wanted - done);
       if (!block) break;  // the server's whole-file reply ended before this offset
       const int64_t count = std::min(wanted - done, block->end() - at);
-      std::memcpy(out + done, block->bytes.data() + (at - block->start), static_cast<size_t>(count));
+      std::memcpy(out + done, block->bytes.data() + (at - block->start),
+                  static_cast<size_t>(count));
       done += count;
     }
     *got = static_cast<std::size_t>(done);
@@ -273,8 +279,9 @@ class HttpSource final : public ByteSource {
   }
 
   Block* Fetch(int64_t pos, int64_t need) {
-    const Block& recent = *std::max_element(blocks_.begin(), blocks_.end(),
-        [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
+    const Block& recent =
+        *std::max_element(blocks_.begin(), blocks_.end(),
+                          [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
     readAhead_ = (recent.end() == pos) ? std::min(readAhead_ * 2, kMaxReadAhead) : kMinReadAhead;
     const int64_t count = std::min(std::max(need, readAhead_), length_ - pos);
 
@@ -282,8 +289,9 @@ class HttpSource final : public ByteSource {
     if (request.Run(*connection_, url_, length_) != Outcome::kDone)
       throw InternetError("http: the server refused a read of an open file");
     if (request.bytes().empty()) return nullptr;
-    Block& victim = *std::min_element(blocks_.begin(), blocks_.end(),
-        [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
+    Block& victim =
+        *std::min_element(blocks_.begin(), blocks_.end(),
+                          [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
     victim.start = pos;
     victim.bytes = std::move(request.bytes());
     victim.lastUse = ++useClock_;
@@ -309,7 +317,8 @@ std::unique_ptr<ByteSource> OpenHttp(std::shared_ptr<WinInetConnection> connecti
   if (request.length() < 0) return nullptr;  // no length, nothing to steer reads by
   Block first;
   first.bytes = std::move(request.bytes());
-  return std::make_unique<HttpSource>(std::move(connection), url, request.length(), std::move(first));
+  return std::make_unique<HttpSource>(std::move(connection), url, request.length(),
+                                      std::move(first));
 }
 
 }  // namespace vialto::platform::net

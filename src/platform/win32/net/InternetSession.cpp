@@ -42,7 +42,8 @@ std::unique_ptr<ByteSource> InternetSession::OpenUrl(const std::string& url) {
   }
 }
 
-void InternetSession::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds stall) {
+void InternetSession::SetTimeouts(std::chrono::milliseconds connect,
+                                  std::chrono::milliseconds stall) {
   connection_->options().connectTimeout = connect;
   connection_->options().stallTimeout = stall;
   connection_->ApplyTimeouts(connection_->session());

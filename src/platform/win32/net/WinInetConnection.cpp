@@ -18,12 +18,12 @@ void SetTimeout(HINTERNET handle, DWORD option, DWORD ms) {
 
 std::string WinInetText(DWORD error) {
   char text[512] = {};
-  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-                                     FORMAT_MESSAGE_IGNORE_INSERTS,
-                                 GetModuleHandleA("wininet.dll"), error, 0, text, sizeof text,
-                                 nullptr);
+  const DWORD n = FormatMessageA(
+      FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      GetModuleHandleA("wininet.dll"), error, 0, text, sizeof text, nullptr);
   std::string message(text, n);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
     message.pop_back();
   return message.empty() ? "error " + std::to_string(error) : message;
 }

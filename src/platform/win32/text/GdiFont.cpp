@@ -21,12 +21,18 @@ constexpr std::size_t kMeasurePiece = 8192;
 
 BYTE FamilyBits(FontFamily family) {
   switch (family) {
-    case FontFamily::Roman: return FF_ROMAN;
-    case FontFamily::Swiss: return FF_SWISS;
-    case FontFamily::Modern: return FF_MODERN;
-    case FontFamily::Script: return FF_SCRIPT;
-    case FontFamily::Decorative: return FF_DECORATIVE;
-    case FontFamily::DontCare: break;
+    case FontFamily::Roman:
+      return FF_ROMAN;
+    case FontFamily::Swiss:
+      return FF_SWISS;
+    case FontFamily::Modern:
+      return FF_MODERN;
+    case FontFamily::Script:
+      return FF_SCRIPT;
+    case FontFamily::Decorative:
+      return FF_DECORATIVE;
+    case FontFamily::DontCare:
+      break;
   }
   return FF_DONTCARE;
 }
@@ -42,8 +48,8 @@ std::string StyleName(bool bold, bool italic) {
 
 std::string Utf8From(const std::wstring& text) {
   if (text.empty() || text.size() > INT_MAX) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                    0, nullptr, nullptr);
   if (n <= 0) return {};
   std::string out(static_cast<std::size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
@@ -57,7 +63,8 @@ LOGFONTW LogicalFontFor(const FontRequest& request) {
   LOGFONTW font{};
   font.lfHeight = std::clamp(request.height, -kMaxEmPixels, kMaxCellPixels);
   // GDI takes the width's magnitude.
-  font.lfWidth = static_cast<LONG>(std::min<int64_t>(std::abs(int64_t{request.width}), kMaxCellPixels));
+  font.lfWidth =
+      static_cast<LONG>(std::min<int64_t>(std::abs(int64_t{request.width}), kMaxCellPixels));
   font.lfEscapement = request.escapement % 3600;
   font.lfOrientation = font.lfEscapement;  // glyphs turn with the line
   font.lfWeight = std::clamp(request.weight, 0, 1000);
@@ -68,8 +75,8 @@ LOGFONTW LogicalFontFor(const FontRequest& request) {
   font.lfOutPrecision = OUT_TT_PRECIS;
   font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   font.lfQuality = request.antialiased ? ANTIALIASED_QUALITY : NONANTIALIASED_QUALITY;
-  font.lfPitchAndFamily =
-      static_cast<BYTE>((request.fixedPitch ? FIXED_PITCH : DEFAULT_PITCH) | FamilyBits(request.family));
+  font.lfPitchAndFamily = static_cast<BYTE>((request.fixedPitch ? FIXED_PITCH : DEFAULT_PITCH) |
+                                            FamilyBits(request.family));
   const std::wstring face = vialto::platform::win32::WideFromUtf8(request.faceName).value_or(L"");
   const std::size_t n = std::min<std::size_t>(face.size(), LF_FACESIZE - 1);
   std::wmemcpy(font.lfFaceName, face.data(), n);

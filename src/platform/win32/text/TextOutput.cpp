@@ -82,7 +82,9 @@ struct PixelRect {
 // top of the cell) to surface pixels, turning about the cell's top-left corner.
 struct LineFrame {
   double x, y, cos, sin;
-  SurfacePoint At(double u, double v) const { return {x + u * cos + v * sin, y - u * sin + v * cos}; }
+  SurfacePoint At(double u, double v) const {
+    return {x + u * cos + v * sin, y - u * sin + v * cos};
+  }
 };
 
 LineFrame FrameOf(int64_t x, int64_t y, const FontRequest& request) {
