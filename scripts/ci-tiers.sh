@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# The checks CI runs after the plain test suite: the README's linking steps on the plain build,
-# the whole suite under AddressSanitizer + UBSan, the concurrency tests under ThreadSanitizer,
-# each fuzz target for a bounded time, and the Windows tier (vialto.dll cross-built, its export
-# table, its tests under wine64).
+# The checks CI runs after the plain test suite: the format check, the README's linking steps on
+# the plain build, the whole suite under AddressSanitizer + UBSan, the concurrency tests under
+# ThreadSanitizer, each fuzz target for a bounded time, and the Windows tier (vialto.dll
+# cross-built, its export table, its tests under wine64).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${VIALTO_FUZZ_SECONDS:-45}
+
+echo "== format: the tracked C and C++ sources against .clang-format"
+scripts/check-format.sh
 
 echo "== README linking: install, pkg-config and find_package hosts"
 scripts/check-linking.sh "${VIALTO_BUILD_DIR:-build}"

@@ -8,7 +8,7 @@ packages=(
   libjpeg62-turbo-dev libturbojpeg0-dev libcurl4-openssl-dev libfreetype-dev libfontconfig-dev
   fonts-dejavu-core fonts-dejavu-extra libpng-dev libdeflate-dev libgtest-dev libgmock-dev libbenchmark-dev libyuv-dev
   libcli11-dev nlohmann-json3-dev
-  nginx-light python3-pyftpdlib openssl clang libclang-rt-14-dev
+  nginx-light python3-pyftpdlib openssl clang libclang-rt-14-dev clang-format
   python3-numpy python3-pytest python3-pil python3-dask python3-distributed python3-pandas
   python3-venv python3-pip python3-setuptools python3-wheel
   # real encoders and an independent decoder for the tool's picture tests (cjpeg, djpeg, ffmpeg)
