@@ -7,7 +7,7 @@ read locally and over http (nginx on loopback). Prints the figures; asserts noth
 """
 
 import argparse
-import importlib.util
+import importlib.machinery
 import os
 import re
 import signal
@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import types
 from pathlib import Path
 
 SOURCE_DIR = Path(__file__).resolve().parents[2]
@@ -31,10 +32,11 @@ def load_servers(build: Path):
     # The package's test fixtures start nginx; they import the package, which needs the library.
     sys.path.insert(0, str(SOURCE_DIR / "python"))
     os.environ.setdefault("VIALTO_LIBRARY", str(build / "libvialto.so"))
-    spec = importlib.util.spec_from_file_location("vialto_test_servers",
-                                                  SOURCE_DIR / "tests" / "python" / "conftest.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    loader = importlib.machinery.SourceFileLoader(
+        "vialto_test_servers", str(SOURCE_DIR / "tests" / "python" / "conftest.py"))
+    module = types.ModuleType(loader.name)
+    sys.modules[loader.name] = module
+    loader.exec_module(module)
     return module
 
 
