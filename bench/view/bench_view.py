@@ -35,6 +35,7 @@ def load_servers(build: Path):
     loader = importlib.machinery.SourceFileLoader(
         "vialto_test_servers", str(SOURCE_DIR / "tests" / "python" / "conftest.py"))
     module = types.ModuleType(loader.name)
+    module.__file__ = loader.path
     sys.modules[loader.name] = module
     loader.exec_module(module)
     return module

@@ -10,6 +10,7 @@ SCRIPT = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "check-export
 # The script's name has a hyphen, so it is loaded from its path rather than imported.
 _loader = importlib.machinery.SourceFileLoader("check_exports", str(SCRIPT))
 check_exports = types.ModuleType(_loader.name)
+check_exports.__file__ = _loader.path
 sys.modules[_loader.name] = check_exports
 _loader.exec_module(check_exports)
 
