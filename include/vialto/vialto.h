@@ -280,8 +280,9 @@ extern VIALTO_API int nVialto;
 /* Sample function: returns 42. */
 VIALTO_API int fnVialto(void);
 
-/* Shows the test dialog ("Dialog": OK / Cancel) on the controlling terminal and returns when the
- * user picks a button; returns at once when there is no terminal. parent is ignored (pass null). */
+/* Shows the test dialog ("Dialog": OK / Cancel) and returns when the user closes it: on Windows a
+ * modal dialog from template 11217, elsewhere on the controlling terminal (at once when there is
+ * none). parent is ignored (pass null). */
 VIALTO_API void VIALTO_CALL Test(void* parent);
 
 /* ---------------------------------------------------------------------------------------------
