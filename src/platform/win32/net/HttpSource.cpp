@@ -5,17 +5,16 @@
 #include "platform/win32/net/HttpSource.h"
 
 #include <algorithm>
-#include <array>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/net/BlockCache.h"
 #include "platform/net/InternetSession.h"
 #include "platform/win32/net/WinInetConnection.h"
 
@@ -23,11 +22,6 @@ namespace vialto::platform::net {
 
 namespace {
 
-// A forward walk reads a 64-byte sub-header, then the frame behind it, then the next sub-header:
-// whole blocks ahead, growing while the reads stay sequential, keep that to about one request
-// per frame.
-constexpr int64_t kMinReadAhead = 64 * 1024;
-constexpr int64_t kMaxReadAhead = 1024 * 1024;
 constexpr DWORD kReadPiece = 256 * 1024;
 
 constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
@@ -220,91 +214,32 @@ class RangeRequest {
   int64_t skip_ = 0;
 };
 
-struct Block {
-  int64_t start = 0;
-  std::vector<uint8_t> bytes;
-  uint64_t lastUse = 0;
-  int64_t end() const { return start + static_cast<int64_t>(bytes.size()); }
-  bool Holds(int64_t pos) const { return pos >= start && pos < end(); }
-};
-
+// The file behind its two cached blocks; each block missing is one range request.
 class HttpSource final : public ByteSource {
  public:
   HttpSource(std::shared_ptr<WinInetConnection> connection, std::string url, int64_t length,
-             Block first)
-      : connection_(std::move(connection)), url_(std::move(url)), length_(length) {
-    blocks_[0] = std::move(first);
-    blocks_[0].lastUse = ++useClock_;
-  }
+             std::vector<uint8_t> first)
+      : connection_(std::move(connection)),
+        url_(std::move(url)),
+        cache_(length, std::move(first),
+               [this](int64_t pos, int64_t count) { return FetchRange(pos, count); }) {}
 
-  int64_t Length() const override { return length_; }
+  int64_t Length() const override { return cache_.length(); }
 
   bool ReadAt(int64_t pos, void* buf, std::size_t n, std::size_t* got) override {
-    try {
-      return ReadBlocks(pos, buf, n, got);
-    } catch (const std::bad_alloc&) {
-      throw InternetError("http: out of memory for the transfer");
-    }
+    return cache_.ReadAt(pos, buf, n, got);
   }
 
  private:
-  bool ReadBlocks(int64_t pos, void* buf, std::size_t n, std::size_t* got) {
-    *got = 0;
-    if (pos < 0) return false;
-    if (pos >= length_) return true;
-    const int64_t wanted = std::min<int64_t>(static_cast<int64_t>(n), length_ - pos);
-    auto* out = static_cast<uint8_t*>(buf);
-    int64_t done = 0;
-    while (done < wanted) {
-      const int64_t at = pos + done;
-      Block* block = Find(at);
-      if (!block) block = Fetch(at, wanted - done);
-      if (!block) break;  // the server's whole-file reply ended before this offset
-      const int64_t count = std::min(wanted - done, block->end() - at);
-      std::memcpy(out + done, block->bytes.data() + (at - block->start),
-                  static_cast<size_t>(count));
-      done += count;
-    }
-    *got = static_cast<std::size_t>(done);
-    return true;
-  }
-
-  Block* Find(int64_t pos) {
-    for (Block& b : blocks_)
-      if (b.Holds(pos)) {
-        b.lastUse = ++useClock_;
-        return &b;
-      }
-    return nullptr;
-  }
-
-  Block* Fetch(int64_t pos, int64_t need) {
-    const Block& recent =
-        *std::max_element(blocks_.begin(), blocks_.end(),
-                          [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
-    readAhead_ = (recent.end() == pos) ? std::min(readAhead_ * 2, kMaxReadAhead) : kMinReadAhead;
-    const int64_t count = std::min(std::max(need, readAhead_), length_ - pos);
-
+  std::optional<std::vector<uint8_t>> FetchRange(int64_t pos, int64_t count) {
     RangeRequest request(pos, count);
-    if (request.Run(*connection_, url_, length_) != Outcome::kDone)
-      throw InternetError("http: the server refused a read of an open file");
-    if (request.bytes().empty()) return nullptr;
-    Block& victim =
-        *std::min_element(blocks_.begin(), blocks_.end(),
-                          [](const Block& a, const Block& b) { return a.lastUse < b.lastUse; });
-    victim.start = pos;
-    victim.bytes = std::move(request.bytes());
-    victim.lastUse = ++useClock_;
-    return &victim;
+    if (request.Run(*connection_, url_, cache_.length()) != Outcome::kDone) return std::nullopt;
+    return std::move(request.bytes());
   }
 
   std::shared_ptr<WinInetConnection> connection_;
   const std::string url_;
-  const int64_t length_;
-  // Two blocks: opening reads the trailer at the end, then the head at the start.
-  std::array<Block, 2> blocks_;
-  uint64_t useClock_ = 0;
-  int64_t readAhead_ = kMinReadAhead;
+  BlockCache cache_;
 };
 
 }  // namespace
@@ -315,10 +250,8 @@ std::unique_ptr<ByteSource> OpenHttp(std::shared_ptr<WinInetConnection> connecti
   RangeRequest request(0, kMinReadAhead);
   if (request.Run(*connection, url, -1) != Outcome::kDone) return nullptr;
   if (request.length() < 0) return nullptr;  // no length, nothing to steer reads by
-  Block first;
-  first.bytes = std::move(request.bytes());
   return std::make_unique<HttpSource>(std::move(connection), url, request.length(),
-                                      std::move(first));
+                                      std::move(request.bytes()));
 }
 
 }  // namespace vialto::platform::net
